@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the cross build under Wine: the emulator of the windows preset.
+# WINEPREFIX names the build tree's private prefix (set by CTest); it is created once, under a lock.
+# Without a display the program gets a private Xvfb, and the Wine processes of that prefix are
+# ended with it, so no later run talks to a display that is gone.
+set -u
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-halvern}"
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wineboot -i >/dev/null 2>&1
+            wineserver -w
+        fi
+    ) 9>"$WINEPREFIX.lock"
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+    HALVERN_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+wine "$@"
+rc=$?
+if [ -n "${HALVERN_OWN_XVFB:-}" ]; then
+    wineserver -k >/dev/null 2>&1
+fi
+exit $rc

@@ -1,0 +1,13 @@
+#pragma once
+// Every pause of the program goes through the clock: Sleep on Windows, a virtual clock that only
+// records the pauses in the tests.
+#include <cstdint>
+
+struct Clock {
+    void* context;
+    void (*Pause)(void* context, std::uint32_t milliseconds);
+    // Pauses of a few milliseconds must last what they say while an update runs (Windows: timer
+    // resolution 1 ms instead of the 15.6 ms tick). Every begin is followed by exactly one end.
+    void (*BeginPreciseTiming)(void* context);
+    void (*EndPreciseTiming)(void* context);
+};
