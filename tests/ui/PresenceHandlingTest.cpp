@@ -71,12 +71,15 @@ private:
     std::vector<std::uint32_t> storage;
 };
 
-// Closing the unit's handle is written into the dialog's log, so that its place among the
-// dialog's steps can be checked.
+// Closing the open unit's handle is written into the dialog's log, so that its place among the
+// dialog's steps can be checked; discovery's closing of interfaces that do not match is not.
 FakeDialog* closeLog = nullptr;
+const UnitConnection* closeLogUnit = nullptr;
 void (*simCloseInterface)(void*, HostHandle) = nullptr;
 void LoggedCloseInterface(void* context, HostHandle device) {
-    closeLog->log.push_back("close");
+    if (device == closeLogUnit->device) {
+        closeLog->log.push_back("close");
+    }
     simCloseInterface(context, device);
 }
 
@@ -100,6 +103,7 @@ protected:
         InitFakeDialog(dialog);
         closeLog = &dialog;
         app = AppState{};
+        closeLogUnit = &app.unit;
         InitUnitConnection(app.unit, hid.host, clock.clock);
         app.dialog = &dialog.host;
         SimInterface keyboard;
@@ -109,7 +113,10 @@ protected:
         hid.interfaces.push_back(keyboard);
     }
 
-    void TearDown() override { closeLog = nullptr; }
+    void TearDown() override {
+        closeLog = nullptr;
+        closeLogUnit = nullptr;
+    }
 
     // Plugs in a unit with the given situation behind it; none for NoUnit.
     SimUnit* Plug(Attached attached, const std::u16string& path = unitPath) {
