@@ -150,6 +150,10 @@ TEST_F(CommandsTest, EachCommandWritesItsRequestBytesAndZeroElsewhere) {
         ASSERT_EQ(bench.RequestCount(), before + 1);
         EXPECT_EQ(bench.unit->log[before].length, 60u);
         EXPECT_EQ(bench.Request(before), c.expected);
+        // The read gets a zeroed buffer with the reply's report ID set.
+        std::vector<std::uint8_t> cleanReply(60, 0);
+        cleanReply[0] = 0x02;
+        EXPECT_EQ(bench.replyBeforeRead, cleanReply);
     }
 }
 

@@ -14,6 +14,7 @@ bool HookedWrite(void* context, HostHandle device, const std::uint8_t* report,
 
 bool HookedRead(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
     activeBench->lastReadAt = activeBench->clock.now;
+    activeBench->replyBeforeRead.assign(report, report + length);
     if (!simHost.ReadReport(context, device, report, length)) {
         return false;
     }

@@ -26,6 +26,8 @@ struct DeviceBench {
     // Virtual times of the last write and the last read.
     std::uint64_t lastWriteAt = 0;
     std::uint64_t lastReadAt = 0;
+    // The reply buffer as the link handed it to the last read.
+    std::vector<std::uint8_t> replyBeforeRead;
 
     DeviceBench();
     DeviceBench(const DeviceBench&) = delete;

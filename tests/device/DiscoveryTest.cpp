@@ -79,6 +79,7 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
         SimInterface blocker;
         bool opened;         // the blocker's path was opened
         bool attributesRead; // its attributes were asked for
+        bool fetched = true; // its detail record was fetched
     } cases[] = {
         {"detail size 0",
          [] {
@@ -125,6 +126,7 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
                   c.opened ? 1 : 0);
         EXPECT_EQ(CountCalls(bench.hid, "attributes"), c.attributesRead ? 2u : 1u);
         EXPECT_EQ(CountCalls(bench.hid, "close"), c.opened ? 1u : 0u);
+        EXPECT_EQ(CountCalls(bench.hid, "detail"), c.fetched ? 2u : 1u);
         ExpectReleased(bench);
     }
 }
