@@ -108,6 +108,11 @@ struct SimUnit {
 // erase), no reply pending, log and counts empty.
 void SimResetUnit(SimUnit& unit, const SimUnitConfig& config);
 
+// The unit pulled out and plugged in again: present, unlocked, write-protected, no reply pending,
+// no further unplug planned. The controller keeps its flash and firmware version, the log and the
+// counts go on.
+void SimReplugUnit(SimUnit& unit);
+
 // One output report from the host. Every call counts as an exchange and is logged. Failed: the
 // length differs from the output report length (or exceeds SimReportCapacity), byte 0 is not the
 // report ID 0x01, or a WriteFails fault; Unplugged from the unplug exchange on. A taken request is
