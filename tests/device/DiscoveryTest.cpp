@@ -87,7 +87,7 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
              i.detailSizeZero = true;
              return i;
          }(),
-         false, false},
+         false, false, false},
         {"detail fetch fails",
          [] {
              auto i = Foreign(foreignPath, 0x21B8, 1);
