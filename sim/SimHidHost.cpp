@@ -16,8 +16,16 @@ SimHidHostState& StateOf(void* context) {
     return *static_cast<SimHidHostState*>(context);
 }
 
-std::string HandleName(HostHandle handle) {
-    return "h" + std::to_string(handle);
+// One line of the calls log; a number, when given, follows the verb ("h" for a handle).
+void Record(SimHidHostState& s, const char* verb, const char* prefix = nullptr,
+            long long number = 0) {
+    char line[64];
+    if (prefix == nullptr) {
+        std::snprintf(line, sizeof line, "%s", verb);
+    } else {
+        std::snprintf(line, sizeof line, "%s %s%lld", verb, prefix, number);
+    }
+    s.calls.emplace_back(line);
 }
 
 bool Fail(SimHidHostState& s, std::uint32_t error) {
@@ -85,7 +93,7 @@ std::uint32_t DetailBytes(const SimInterface& i) {
 
 HostList GetInterfaceList(void* context) {
     auto& s = StateOf(context);
-    s.calls.push_back("list");
+    Record(s, "list");
     if (s.listFails) {
         s.lastError = SimSystemErrorGenFailure;
         return invalidHostList;
@@ -103,7 +111,7 @@ HostList GetInterfaceList(void* context) {
 
 bool EnumerateInterface(void* context, HostList list, std::uint32_t index) {
     auto& s = StateOf(context);
-    s.calls.push_back("enum " + std::to_string(index));
+    Record(s, "enum", "", index);
     if (FindList(s, list) == nullptr) {
         return Fail(s, SimSystemErrorInvalidHandle);
     }
@@ -115,7 +123,7 @@ bool EnumerateInterface(void* context, HostList list, std::uint32_t index) {
 
 std::uint32_t QueryInterfaceDetailSize(void* context, HostList list, std::uint32_t index) {
     auto& s = StateOf(context);
-    s.calls.push_back("size " + std::to_string(index));
+    Record(s, "size", "", index);
     const SimInterface* i = ListMember(s, list, index);
     if (i == nullptr) {
         s.lastError = SimSystemErrorNoMoreItems;
@@ -129,7 +137,7 @@ std::uint32_t QueryInterfaceDetailSize(void* context, HostList list, std::uint32
 const char16_t* FetchInterfaceDetail(void* context, HostList list, std::uint32_t index,
                                      void* buffer, std::uint32_t bufferBytes) {
     auto& s = StateOf(context);
-    s.calls.push_back("detail " + std::to_string(index));
+    Record(s, "detail", "", index);
     const SimInterface* i = ListMember(s, list, index);
     if (i == nullptr) {
         s.lastError = SimSystemErrorNoMoreItems;
@@ -151,7 +159,7 @@ const char16_t* FetchInterfaceDetail(void* context, HostList list, std::uint32_t
 
 void DestroyInterfaceList(void* context, HostList list) {
     auto& s = StateOf(context);
-    s.calls.push_back("destroy list");
+    Record(s, "destroy list");
     SimListRecord* record = FindList(s, list);
     if (record == nullptr) {
         ++s.badListDestroys;
@@ -170,7 +178,11 @@ HostHandle OpenInterface(void* context, const char16_t* devicePath) {
             break;
         }
     }
-    s.calls.push_back(found < s.interfaces.size() ? "open " + std::to_string(found) : "open ?");
+    if (found < s.interfaces.size()) {
+        Record(s, "open", "", static_cast<long long>(found));
+    } else {
+        Record(s, "open ?");
+    }
     if (found == s.interfaces.size() || !IsPresent(s.interfaces[found]) ||
         s.interfaces[found].openFails) {
         s.lastError = SimSystemErrorFileNotFound;
@@ -186,7 +198,7 @@ HostHandle OpenInterface(void* context, const char16_t* devicePath) {
 bool GetAttributes(void* context, HostHandle device, std::uint16_t* vendorId,
                    std::uint16_t* productId) {
     auto& s = StateOf(context);
-    s.calls.push_back("attributes " + HandleName(device));
+    Record(s, "attributes", "h", device);
     const SimHandleRecord* h = FindOpenHandle(s, device);
     if (h == nullptr) {
         return Fail(s, SimSystemErrorInvalidHandle);
@@ -205,7 +217,7 @@ bool GetAttributes(void* context, HostHandle device, std::uint16_t* vendorId,
 
 bool GetPreparsedData(void* context, HostHandle device, HostPreparsed* preparsed) {
     auto& s = StateOf(context);
-    s.calls.push_back("preparsed " + HandleName(device));
+    Record(s, "preparsed", "h", device);
     const SimHandleRecord* h = FindOpenHandle(s, device);
     if (h == nullptr) {
         return Fail(s, SimSystemErrorInvalidHandle);
@@ -226,7 +238,7 @@ bool GetPreparsedData(void* context, HostHandle device, HostPreparsed* preparsed
 
 std::uint32_t GetCaps(void* context, HostPreparsed preparsed, HidCapabilities* caps) {
     auto& s = StateOf(context);
-    s.calls.push_back("caps");
+    Record(s, "caps");
     const SimPreparsedRecord* p = FindPreparsed(s, preparsed);
     if (p == nullptr || caps == nullptr) {
         return SimHidStatusInvalidPreparsedData;
@@ -247,7 +259,7 @@ std::uint32_t GetCaps(void* context, HostPreparsed preparsed, HidCapabilities* c
 
 void FreePreparsedData(void* context, HostPreparsed preparsed) {
     auto& s = StateOf(context);
-    s.calls.push_back("free preparsed");
+    Record(s, "free preparsed");
     SimPreparsedRecord* p = FindPreparsed(s, preparsed);
     if (p == nullptr) {
         ++s.badPreparsedFrees;
@@ -266,9 +278,10 @@ void AdvanceClock(SimHidHostState& s, std::uint32_t milliseconds) {
 bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
                  std::uint32_t length) {
     auto& s = StateOf(context);
-    char code[8];
-    std::snprintf(code, sizeof code, "%02X", report != nullptr && length > 1 ? report[1] : 0);
-    s.calls.push_back("write " + HandleName(device) + " " + code);
+    char line[64];
+    std::snprintf(line, sizeof line, "write h%lld %02X", static_cast<long long>(device),
+                  report != nullptr && length > 1 ? report[1] : 0);
+    s.calls.emplace_back(line);
     const SimHandleRecord* h = FindOpenHandle(s, device);
     if (h == nullptr) {
         return Fail(s, SimSystemErrorInvalidHandle);
@@ -295,7 +308,7 @@ bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
 
 bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
     auto& s = StateOf(context);
-    s.calls.push_back("read " + HandleName(device));
+    Record(s, "read", "h", device);
     const SimHandleRecord* h = FindOpenHandle(s, device);
     if (h == nullptr) {
         return Fail(s, SimSystemErrorInvalidHandle);
@@ -330,7 +343,7 @@ bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uin
 
 void CloseInterface(void* context, HostHandle device) {
     auto& s = StateOf(context);
-    s.calls.push_back("close " + HandleName(device));
+    Record(s, "close", "h", device);
     SimHandleRecord* h = FindOpenHandle(s, device);
     if (h == nullptr) {
         ++s.badCloses;
@@ -342,7 +355,7 @@ void CloseInterface(void* context, HostHandle device) {
 
 std::uint32_t GetLastSystemError(void* context) {
     auto& s = StateOf(context);
-    s.calls.push_back("last error");
+    Record(s, "last error");
     return s.lastError;
 }
 

@@ -347,6 +347,15 @@ void SimResetUnit(SimUnit& unit, const SimUnitConfig& config) {
     unit.logCount = 0;
 }
 
+void SimReplugUnit(SimUnit& unit) {
+    unit.unplugged = false;
+    unit.config.unplugAtExchange = 0;
+    unit.systemLocked = false;
+    unit.writeProtected = true;
+    unit.replyPending = false;
+    unit.replyUnreadable = false;
+}
+
 SimIoResult SimWriteReport(SimUnit& unit, const std::uint8_t* report, std::uint32_t length) {
     ++unit.exchangeCount;
     SimRequestRecord* record = LogRequest(unit, report, length);

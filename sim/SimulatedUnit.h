@@ -2,6 +2,14 @@
 // A model of the programming unit and the controller behind it, speaking the report protocol byte
 // for byte. The core uses no exceptions and no heap, so that the same code can run inside a small
 // Windows driver: everything lives in the SimUnit record.
+//
+// Strict like the device: Identify, ReadMemory and SetSystemLock are the unit's own and work in
+// any mode; the other six reach the controller and are refused (SimErrorNoController) in boot mode
+// or with a controller state other than 3. Length bytes, confirmation codes, the fixed arguments
+// and the flags (0 or 1) are checked; bytes the protocol leaves unassigned are not. EraseFirmware
+// needs the write protection off; WriteBlock needs it off, the system lock set and an erase before
+// it. An erase leaves the controller without firmware version (0xFFFF); switching the protection on
+// again after blocks were written makes it report flashedFirmwareVersion.
 #include <cstdint>
 
 inline constexpr std::uint32_t SimFlashCapacity = 128 * 1024;
@@ -107,6 +115,11 @@ struct SimUnit {
 // Plugged in, unlocked, write-protected, flash not erased (it holds 0x00 bytes until the first
 // erase), no reply pending, log and counts empty.
 void SimResetUnit(SimUnit& unit, const SimUnitConfig& config);
+
+// The unit pulled out and plugged in again: present, unlocked, write-protected, no reply pending,
+// no further unplug planned. The controller keeps its flash and firmware version, the log and the
+// counts go on.
+void SimReplugUnit(SimUnit& unit);
 
 // One output report from the host. Every call counts as an exchange and is logged. Failed: the
 // length differs from the output report length (or exceeds SimReportCapacity), byte 0 is not the

@@ -272,6 +272,22 @@ TEST_F(HostFixture, WriteIsLoggedWithItsCommandCode) {
     EXPECT_EQ(state.calls, (std::vector<std::string>{"open 0", "write h1 0B", "read h1"}));
 }
 
+TEST_F(HostFixture, ClockTraceShowsPausesBetweenTheExchanges) {
+    clock.trace = &state.calls;
+    const HostHandle h = OpenUnit();
+    const Report lock = SystemLockRequest(1);
+    Report reply{};
+    clock.clock.BeginPreciseTiming(clock.clock.context);
+    host->WriteReport(host->context, h, lock.data(), 60);
+    clock.clock.Pause(clock.clock.context, 1000);
+    host->ReadReport(host->context, h, reply.data(), 60);
+    clock.clock.Pause(clock.clock.context, 20);
+    clock.clock.EndPreciseTiming(clock.clock.context);
+    EXPECT_EQ(state.calls,
+              (std::vector<std::string>{"open 0", "precise begin", "write h1 0B", "pause 1000",
+                                        "read h1", "pause 20", "precise end"}));
+}
+
 TEST(VirtualClock, RecordsPausesAndAdvancesWithoutSleeping) {
     VirtualClock vc;
     InitVirtualClock(vc);

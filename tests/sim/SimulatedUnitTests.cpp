@@ -297,6 +297,25 @@ TEST(SimulatedUnit, UnplugAtAnExchangeEndsEverythingAfterIt) {
     EXPECT_EQ(unit->exchangeCount, 4u);
     EXPECT_EQ(unit->commandCounts[0x08], 1u);
     EXPECT_FALSE(unit->log[2].taken);
+
+    // Plugged in again: unlocked, and the unplug does not come back.
+    SimReplugUnit(*unit);
+    EXPECT_FALSE(unit->systemLocked);
+    EXPECT_EQ(Send(*unit, IdentifyRequest()).reply[1], 0x08);
+    EXPECT_EQ(Send(*unit, IdentifyRequest()).reply[1], 0x08);
+}
+
+TEST(SimulatedUnit, ReplugKeepsTheWrittenFirmware) {
+    auto unit = MakeUnit();
+    PrepareForWriting(*unit);
+    const std::uint8_t data[48] = {0x42};
+    Send(*unit, WriteBlockRequest(data, 12));
+    Send(*unit, WriteProtectionRequest(1));
+    SimReplugUnit(*unit);
+    EXPECT_EQ(unit->flash[0], 0x42);
+    const Exchange info = Send(*unit, ControllerInfoRequest());
+    EXPECT_EQ(info.reply[8] | info.reply[9] << 8, unit->config.flashedFirmwareVersion);
+    EXPECT_EQ(Send(*unit, WriteBlockRequest(data, 12)).reply[1], 0xFF) << "protected again";
 }
 
 TEST(SimulatedUnit, ReportLengthsAreThoseOfTheConfiguredCapabilities) {
