@@ -19,7 +19,11 @@
 #include <new>
 #include <thread>
 
-// Every heap allocation of the process is counted.
+// Every heap allocation of the process is counted. (GCC takes the free() of a replaced operator
+// delete for a mismatch with the operator new it pairs with.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 namespace {
 std::uint64_t allocationCount = 0;
 } // namespace
@@ -121,6 +125,7 @@ void InitBenchDialog(BenchDialog& dialog) {
 struct PauseTotal {
     std::uint64_t milliseconds = 0;
     std::uint32_t count = 0;
+    double sleptSeconds = 0; // real pauses only: how long they really took
 };
 
 void PauseVirtually(void* context, std::uint32_t milliseconds) {
@@ -131,7 +136,10 @@ void PauseVirtually(void* context, std::uint32_t milliseconds) {
 
 void PauseReally(void* context, std::uint32_t milliseconds) {
     PauseVirtually(context, milliseconds);
+    const auto start = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    static_cast<PauseTotal*>(context)->sleptSeconds +=
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void NoPrecision(void*) {}
@@ -242,5 +250,12 @@ int main(int argc, char** argv) {
                 realSeconds, static_cast<double>(pauseFloor) / 1000.0,
                 realSeconds * 1000.0 / static_cast<double>(pauseFloor),
                 completed ? "" : ", the update did not complete");
+    const PauseTotal& slept = real->pauses;
+    std::printf("    of which in pauses %.3f s (%.3f ms over the asked time per pause, %u pauses), "
+                "outside pauses %.1f ms\n",
+                slept.sleptSeconds,
+                (slept.sleptSeconds * 1000.0 - static_cast<double>(slept.milliseconds)) /
+                    slept.count,
+                static_cast<unsigned>(slept.count), (realSeconds - slept.sleptSeconds) * 1000.0);
     return completed ? 0 : 1;
 }
