@@ -3,7 +3,10 @@
 #include <cstddef>
 #include <cstring>
 
+// MinGW's hid.dll headers declare no C linkage of their own.
+extern "C" {
 #include <hidsdi.h>
+}
 
 namespace {
 
