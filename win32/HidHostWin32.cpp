@@ -75,9 +75,11 @@ std::uint32_t QueryInterfaceDetailSize(void* context, HostList list, std::uint32
         return 0;
     }
     DWORD requiredBytes = 0;
-    // Fails by design (no buffer); only the size it reports counts.
+    // Fails by design (no buffer) with ERROR_INSUFFICIENT_BUFFER; only the size it reports counts,
+    // and only a call that gives no size is a failure worth keeping.
     if (!SetupDiGetDeviceInterfaceDetailW(ToHandle(list), &state.interfaceData, nullptr, 0,
-                                          &requiredBytes, nullptr)) {
+                                          &requiredBytes, nullptr) &&
+        requiredBytes == 0) {
         Fail(state);
     }
     return requiredBytes;
