@@ -172,6 +172,9 @@ bool GetPreparsedData(void* context, HostHandle device, HostPreparsed* preparsed
 }
 
 std::uint32_t GetCaps(void*, HostPreparsed preparsed, HidCapabilities* caps) {
+    if (preparsed == 0) {
+        return static_cast<std::uint32_t>(HIDP_STATUS_INVALID_PREPARSED_DATA);
+    }
     HIDP_CAPS hidCaps{};
     const NTSTATUS status =
         HidP_GetCaps(reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed), &hidCaps);

@@ -115,6 +115,8 @@ TEST_F(Win32HidHostTest, FailedCallsKeepTheirOwnSystemError) {
     EXPECT_EQ(host.OpenInterface(host.context, u"\\\\?\\hid#vid_21b8&pid_0001#gone"),
               invalidHostHandle);
     EXPECT_NE(host.GetLastSystemError(host.context), 0u);
+    HidCapabilities caps{};
+    EXPECT_NE(host.GetCaps(host.context, 0, &caps), HidStatusSuccess);
 
     const HostHandle mouse = OpenWineDevice(1);
     ASSERT_NE(mouse, invalidHostHandle);
