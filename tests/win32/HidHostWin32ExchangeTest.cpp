@@ -97,14 +97,14 @@ TEST_F(ExchangeTest, StalledWriteIsGivenUpAndTheNextOneGoesThrough) {
     state.exchangeTimeoutMilliseconds = 100;
     // Nobody reads on the unit's side: the pipe fills up and a write has to wait.
     bool stalled = false;
-    for (int i = 0; i < 64 && !stalled; ++i) {
+    for (int i = 0; i < 2048 && !stalled; ++i) {
         stalled = !host.WriteReport(host.context, unit.Host(), request.data(), request.size());
     }
     ASSERT_TRUE(stalled) << "the pipe never filled up";
     EXPECT_EQ(host.GetLastSystemError(host.context), SystemErrorTimeout);
     // The unit catches up, down to the one report that comes after the stall.
     std::thread drainer([&] {
-        for (int i = 0; i < 100 && unit.Receive() != answer; ++i) {
+        for (int i = 0; i < 4096 && unit.Receive() != answer; ++i) {
         }
     });
     state.exchangeTimeoutMilliseconds = 5000;
