@@ -207,6 +207,9 @@ HidHost MakeCountingHost(CountingHost& counts) {
 }
 
 TEST_F(Win32HidHostTest, DiscoveryRejectsWinesDevicesAndLeavesNothingOpen) {
+    for (const PresentInterface& present : ListPresent(host)) {
+        ASSERT_NE(present.vendorId, UnitVendorId) << "a unit is plugged into this test prefix";
+    }
     CountingHost counts;
     counts.inner = host;
     const HidHost countingHost = MakeCountingHost(counts);
