@@ -17,7 +17,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     static Win32HidHostState hidState;
     static const HidHost hidHost = MakeWin32HidHost(hidState);
-    static const Clock clock = MakeWin32Clock();
+    static Win32ClockState clockState;
+    static const Clock clock = MakeWin32Clock(clockState);
     static const DialogHost dialogHost = MakeWin32DialogHost();
     InitUnitConnection(appState.unit, hidHost, clock);
     appState.dialog = &dialogHost;

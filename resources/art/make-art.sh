@@ -11,17 +11,14 @@ trap 'rm -rf "$work"' EXIT
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 [ -f "$font" ] || { echo "missing $font (package fonts-dejavu-core)" >&2; exit 1; }
 
-# The wordmark is drawn on the dialog face grey so that its smoothed edges blend into the face;
-# afterwards exactly that grey becomes the key colour, and nothing else does.
-face='#F0F0F0'
-convert -size 365x122 "xc:$face" \
-    -fill '#1B3A6B' -draw 'polygon 18,92 60,22 112,22 70,92' \
-    -fill '#C8102E' -draw 'polygon 52,92 94,22 120,22 78,92' \
-    -font "$font" -pointsize 43 -fill '#1B3A6B' -annotate 0x0+124+74 'ORVALDA' \
-    -fill '#C8102E' -draw 'rectangle 126,86 344,92' \
-    -font "$font" -pointsize 13 -fill '#1B3A6B' -annotate 0x0+127+110 'MOTOR CONTROL' \
-    "$work/logo-face.png"
-convert "$work/logo-face.png" -fuzz 0 -fill '#00FF00' -opaque "$face" \
+# The wordmark is drawn with hard edges straight on the key colour: the dialog shows the logo at
+# about half size, and a shrinking blit that ANDs neighbouring pixels would turn smoothed edges
+# (blends of the key colour) into a bright green seam; hard edges leave at most a dark one.
+convert -size 365x122 xc:'#00FF00' +antialias \
+    -fill '#1B3A6B' -draw 'polygon 14,100 62,22 116,22 68,100' \
+    -fill '#C8102E' -draw 'polygon 50,100 98,22 124,22 76,100' \
+    -font "$font" -pointsize 46 -fill '#1B3A6B' -annotate 0x0+126+78 'ORVALDA' \
+    -fill '#C8102E' -draw 'rectangle 128,88 350,99' \
     -alpha off -type TrueColor -compress None \
     -units PixelsPerCentimeter -density 28.35 "BMP3:$here/logo.bmp"
 
