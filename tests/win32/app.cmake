@@ -1,0 +1,21 @@
+# Windows tests of the program: its dialog operations, its dialog in this process, and the real
+# HalvernUpdater.exe driven from outside. Captures are kept in the build tree's screenshots/.
+if(WIN32)
+    set(HALVERN_SCREENSHOT_DIR "${PROJECT_BINARY_DIR}/screenshots")
+    file(MAKE_DIRECTORY "${HALVERN_SCREENSHOT_DIR}")
+    # Wine maps the Linux root to drive Z:.
+    string(REPLACE "/" "\\\\" _halvern_screenshot_dir_windows "Z:${HALVERN_SCREENSHOT_DIR}")
+
+    halvern_add_test(win32_dialog_host_test WINDOWS_ONLY
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProgressWindowTest.cpp
+        LIBS halvern_win32_dialog)
+
+    halvern_add_test(win32_main_dialog_test WINDOWS_ONLY
+        SOURCES
+            ${CMAKE_CURRENT_LIST_DIR}/MainDialogTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
+        LIBS halvern_win32_app)
+    halvern_link_program_resources(win32_main_dialog_test)
+    target_compile_definitions(win32_main_dialog_test PRIVATE
+        "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
+endif()
