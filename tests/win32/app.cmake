@@ -19,3 +19,18 @@ if(WIN32)
     target_compile_definitions(win32_main_dialog_test PRIVATE
         "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
 endif()
+
+if(WIN32)
+    # The shipping program, driven from outside and read as a file.
+    string(REPLACE "/" "\\\\" _halvern_updater_windows "Z:$<TARGET_FILE:HalvernUpdater>")
+    halvern_add_test(win32_program_test WINDOWS_ONLY
+        SOURCES
+            ${CMAKE_CURRENT_LIST_DIR}/AppDriverTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/ProgramResourcesTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
+        LIBS halvern_messages version gdi32 user32)
+    add_dependencies(win32_program_test HalvernUpdater)
+    target_compile_definitions(win32_program_test PRIVATE
+        "HALVERN_UPDATER_EXE=L\"${_halvern_updater_windows}\""
+        "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
+endif()
