@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct VirtualClock {
@@ -10,6 +11,9 @@ struct VirtualClock {
     std::vector<std::uint32_t> pauses;
     std::int32_t preciseTimingDepth = 0; // begins minus ends
     std::uint32_t preciseTimingBegins = 0;
+    // When set (e.g. to a SimHidHostState's calls), every clock call is also written there, as
+    // "pause 20", "precise begin", "precise end", so pauses show between the exchanges.
+    std::vector<std::string>* trace = nullptr;
     Clock clock{};
 };
 
