@@ -3,6 +3,7 @@
 #include "win32/MainDialog.h"
 #include "tests/win32/WindowCapture.h"
 #include "ui/ControlIds.h"
+#include "update/FirmwareImage.h"
 #include "win32/ClockWin32.h"
 #include "win32/DialogHostWin32.h"
 #include "win32/HidHostWin32.h"
@@ -335,6 +336,18 @@ TEST_F(MainDialogTest, DeviceEventsOtherThanArrivalAndRemovalAreNotHandled) {
     // DBT_DEVNODES_CHANGED and DBT_QUERYCHANGECONFIG carry no event data.
     EXPECT_EQ(MainDialogProc(dialog, WM_DEVICECHANGE, 0x0007, 0), FALSE);
     EXPECT_EQ(MainDialogProc(dialog, WM_DEVICECHANGE, 0x0017, 0), FALSE);
+}
+
+// The program sends the image from its own RCDATA 119, in place, not a copy built into the code.
+TEST(ProgramImageTest, LoadFirmwareImageGivesResource119InPlace) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(FirmwareImageResourceId),
+                                      MAKEINTRESOURCEW(10)); // RT_RCDATA
+    ASSERT_NE(found, nullptr);
+    const FirmwareImage image = LoadFirmwareImage();
+    EXPECT_EQ(image.data, LockResource(LoadResource(module, found)));
+    EXPECT_EQ(image.size, SizeofResource(module, found));
+    EXPECT_EQ(image.size, CarriedFirmwareSize);
 }
 
 } // namespace

@@ -16,6 +16,7 @@ if(WIN32)
             ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
         LIBS halvern_win32_app)
     halvern_link_program_resources(win32_main_dialog_test)
+    halvern_use_resource_image(win32_main_dialog_test)
     target_compile_definitions(win32_main_dialog_test PRIVATE
         "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
 endif()
