@@ -19,6 +19,7 @@ extern "C" {
 
 HDEVNOTIFY deviceNotification = nullptr;
 AppState appState;
+RegisterDeviceEventsCall registerDeviceEvents = RegisterDeviceNotificationW;
 
 namespace {
 
@@ -63,7 +64,7 @@ void InitMainDialog(HWND window) {
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_reserved = 0;
     HidD_GetHidGuid(&filter.dbcc_classguid);
-    deviceNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    deviceNotification = registerDeviceEvents(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     if (deviceNotification == nullptr) {
         ReportRegistrationFailure(window);
         ExitCleanup();

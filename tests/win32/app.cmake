@@ -8,7 +8,8 @@ if(WIN32)
 
     halvern_add_test(win32_dialog_host_test WINDOWS_ONLY
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProgressWindowTest.cpp
-        LIBS halvern_win32_dialog)
+        LIBS halvern_win32_dialog halvern_messages)
+    halvern_link_program_resources(win32_dialog_host_test)
 
     halvern_add_test(win32_main_dialog_test WINDOWS_ONLY
         SOURCES
