@@ -147,18 +147,6 @@ protected:
     }
 };
 
-TEST_F(MainDialogTest, InitialisationSetsCaptionLabelsAndRegistration) {
-    ASSERT_EQ(mainDialog, dialog);
-    wchar_t caption[256] = {};
-    GetWindowTextW(dialog, caption, 256);
-    EXPECT_STREQ(caption, L"ORVALDA HALVERN 160 Firmware Updater 4.8");
-    EXPECT_EQ(ControlText(ControlUnitLabel), L"Programmiereinheit");
-    EXPECT_EQ(ControlText(ControlBootloaderLabel), L"Regler-Bootloader");
-    EXPECT_EQ(ControlText(ControlControllerLabel), L"Regler");
-    EXPECT_NE(deviceNotification, nullptr);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, ControlUpdate)));
-}
-
 TEST_F(MainDialogTest, ClassIconIsIconGroup123) {
     const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(dialog, GCLP_HICON));
     ASSERT_NE(icon, nullptr);

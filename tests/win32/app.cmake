@@ -36,3 +36,12 @@ if(WIN32)
         "HALVERN_UPDATER_EXE=L\"${_halvern_updater_windows}\""
         "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
 endif()
+
+if(WIN32)
+    # "Update" on the real dialog against the simulated unit, in virtual time.
+    halvern_add_test(win32_update_dialog_test WINDOWS_ONLY
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpdateDialogTest.cpp
+        LIBS halvern_win32_app halvern_sim)
+    halvern_link_program_resources(win32_update_dialog_test)
+    halvern_use_resource_image(win32_update_dialog_test)
+endif()
