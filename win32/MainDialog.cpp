@@ -60,6 +60,7 @@ void InitMainDialog(HWND window) {
     SetDlgItemTextW(mainDialog, ControlControllerLabel, L"Regler");
 
     DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    static_assert(sizeof filter == 32, "the filter record as the system expects it");
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_reserved = 0;
