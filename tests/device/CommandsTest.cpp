@@ -13,22 +13,25 @@
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 // What one command run gave back: its result and whatever it wrote to its output.
 struct CommandOutcome {
     std::int32_t result;
-    std::vector<std::uint8_t> output;
+    Bytes output;
 };
 
 using CommandRun = std::function<CommandOutcome(UnitConnection&)>;
 
 // Outputs start filled with 0xEE, so an untouched destination is visible.
 template <std::size_t N>
-CommandOutcome RunInto(UnitConnection& unit,
-                       std::int32_t (*command)(UnitConnection&, std::span<std::uint8_t, N>)) {
-    std::array<std::uint8_t, N> destination;
-    destination.fill(0xEE);
-    const std::int32_t result = command(unit, destination);
-    return {result, {destination.begin(), destination.end()}};
+CommandRun Into(std::int32_t (*command)(UnitConnection&, std::span<std::uint8_t, N>)) {
+    return [command](UnitConnection& unit) {
+        std::array<std::uint8_t, N> destination;
+        destination.fill(0xEE);
+        const std::int32_t result = command(unit, destination);
+        return CommandOutcome{result, {destination.begin(), destination.end()}};
+    };
 }
 
 const std::array<std::uint8_t, 56> blockSource = [] {
@@ -37,19 +40,41 @@ const std::array<std::uint8_t, 56> blockSource = [] {
     return bytes;
 }();
 
-CommandOutcome RunWriteBlock(UnitConnection& unit, std::uint32_t words) {
-    std::uint32_t queued = 0xAAAA;
-    const std::int32_t result = WriteBlock(unit, blockSource.data(), words, queued);
-    return {result, {static_cast<std::uint8_t>(queued)}};
+// WriteBlock's output is the low byte of wordsQueued (0xAA untouched).
+CommandRun Block(std::uint32_t words) {
+    return [words](UnitConnection& unit) {
+        std::uint32_t queued = 0xAA;
+        const std::int32_t result = WriteBlock(unit, blockSource.data(), words, queued);
+        return CommandOutcome{result, {static_cast<std::uint8_t>(queued)}};
+    };
 }
 
-CommandOutcome RunSetWriteAddress(UnitConnection& unit) {
-    std::uint32_t address = 0xEEEEEEEE;
-    const std::int32_t result = SetWriteAddress(unit, &address);
-    std::vector<std::uint8_t> bytes(4);
-    std::memcpy(bytes.data(), &address, 4);
-    return {result, bytes};
+CommandRun Flag(std::int32_t (*command)(UnitConnection&, bool), bool flag) {
+    return [command, flag](UnitConnection& unit) {
+        return CommandOutcome{command(unit, flag), {}};
+    };
 }
+
+// SetWriteAddress's output is the address it gave back, little-endian (EE EE EE EE untouched).
+CommandRun Address(bool wanted) {
+    return [wanted](UnitConnection& unit) {
+        std::uint32_t address = 0xEEEEEEEE;
+        const std::int32_t result = SetWriteAddress(unit, wanted ? &address : nullptr);
+        Bytes bytes(wanted ? 4 : 0);
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<std::uint8_t>(address >> (8 * i));
+        }
+        return CommandOutcome{result, bytes};
+    };
+}
+
+const CommandRun identify = Into<16>(Identify);
+const CommandRun readMemory = Into<12>(ReadMemory);
+const CommandRun readInfo = Into<32>(ReadControllerInfo);
+const CommandRun readType = Into<40>(ReadControllerType);
+const CommandRun erase = [](UnitConnection& unit) {
+    return CommandOutcome{EraseFirmware(unit), {}};
+};
 
 struct NamedCommand {
     const char* name;
@@ -57,31 +82,17 @@ struct NamedCommand {
     CommandRun run;
 };
 
-const std::vector<NamedCommand>& AllCommands() {
-    static const std::vector<NamedCommand> commands = {
-        {"Identify", 0x08, [](UnitConnection& u) { return RunInto<16>(u, Identify); }},
-        {"ReadMemory", 0x0A, [](UnitConnection& u) { return RunInto<12>(u, ReadMemory); }},
-        {"SetSystemLock", 0x0B,
-         [](UnitConnection& u) {
-             return CommandOutcome{SetSystemLock(u, true), {}};
-         }},
-        {"WriteBlock", 0x1B, [](UnitConnection& u) { return RunWriteBlock(u, 12); }},
-        {"ReadControllerInfo", 0x1D,
-         [](UnitConnection& u) { return RunInto<32>(u, ReadControllerInfo); }},
-        {"EraseFirmware", 0x1E,
-         [](UnitConnection& u) {
-             return CommandOutcome{EraseFirmware(u), {}};
-         }},
-        {"SetWriteAddress", 0x1F, RunSetWriteAddress},
-        {"SetWriteProtection", 0x20,
-         [](UnitConnection& u) {
-             return CommandOutcome{SetWriteProtection(u, false), {}};
-         }},
-        {"ReadControllerType", 0x22,
-         [](UnitConnection& u) { return RunInto<40>(u, ReadControllerType); }},
-    };
-    return commands;
-}
+const std::vector<NamedCommand> allCommands = {
+    {"Identify", 0x08, identify},
+    {"ReadMemory", 0x0A, readMemory},
+    {"SetSystemLock", 0x0B, Flag(SetSystemLock, true)},
+    {"WriteBlock", 0x1B, Block(12)},
+    {"ReadControllerInfo", 0x1D, readInfo},
+    {"EraseFirmware", 0x1E, erase},
+    {"SetWriteAddress", 0x1F, Address(true)},
+    {"SetWriteProtection", 0x20, Flag(SetWriteProtection, false)},
+    {"ReadControllerType", 0x22, readType},
+};
 
 class CommandsTest : public ::testing::Test {
 protected:
@@ -97,51 +108,37 @@ protected:
     std::uint32_t identifyRequests = 0;
 };
 
-std::vector<std::uint8_t> Request60(std::initializer_list<std::uint8_t> named) {
-    std::vector<std::uint8_t> bytes(60, 0);
+Bytes Request60(std::initializer_list<std::uint8_t> named) {
+    Bytes bytes(60, 0);
     std::copy(named.begin(), named.end(), bytes.begin());
     return bytes;
 }
 
 TEST_F(CommandsTest, EachCommandWritesItsRequestBytesAndZeroElsewhere) {
-    std::vector<std::uint8_t> fullBlock = Request60({0x01, 0x1B, 0x38, 0x00});
+    Bytes fullBlock = Request60({0x01, 0x1B, 0x38, 0x00});
     std::copy(blockSource.begin(), blockSource.end(), fullBlock.begin() + 4);
+    Bytes cleanReply(60, 0);
+    cleanReply[0] = 0x02;
     const struct {
         const char* name;
         CommandRun run;
-        std::vector<std::uint8_t> expected;
+        Bytes expected;
     } cases[] = {
-        {"Identify", AllCommands()[0].run, Request60({0x01, 0x08, 0x00})},
-        {"ReadMemory", AllCommands()[1].run,
-         Request60({0x01, 0x0A, 0x0C, 0x00, 0x00, 0xFC, 0x01, 0x08})},
-        {"SetSystemLock on",
-         [](UnitConnection& u) {
-             return CommandOutcome{SetSystemLock(u, true), {}};
-         },
-         Request60({0x01, 0x0B, 0x01, 0x01})},
-        {"SetSystemLock off",
-         [](UnitConnection& u) {
-             return CommandOutcome{SetSystemLock(u, false), {}};
-         },
-         Request60({0x01, 0x0B, 0x01, 0x00})},
-        {"WriteBlock 14 words", [](UnitConnection& u) { return RunWriteBlock(u, 14); }, fullBlock},
-        {"WriteBlock 1 word", [](UnitConnection& u) { return RunWriteBlock(u, 1); },
-         Request60({0x01, 0x1B, 0x04, 0x00, 0x10, 0x11, 0x12, 0x13})},
-        {"WriteBlock 0 words", [](UnitConnection& u) { return RunWriteBlock(u, 0); },
-         Request60({0x01, 0x1B, 0x00})},
-        {"ReadControllerInfo", AllCommands()[4].run,
-         Request60({0x01, 0x1D, 0x08, 0x00, 0x20, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF})},
-        {"EraseFirmware", AllCommands()[5].run,
-         Request60({0x01, 0x1E, 0x04, 0x00, 0x47, 0x9E, 0x2D, 0x6B})},
-        {"SetWriteAddress", AllCommands()[6].run,
-         Request60({0x01, 0x1F, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00, 0x47, 0x9E, 0x2D, 0x6B})},
-        {"SetWriteProtection off", AllCommands()[7].run, Request60({0x01, 0x20, 0x01, 0x00})},
-        {"SetWriteProtection on",
-         [](UnitConnection& u) {
-             return CommandOutcome{SetWriteProtection(u, true), {}};
-         },
-         Request60({0x01, 0x20, 0x01, 0x01})},
-        {"ReadControllerType", AllCommands()[8].run, Request60({0x01, 0x22})},
+        // clang-format off
+        {"Identify", identify, Request60({0x01, 0x08, 0x00})},
+        {"ReadMemory", readMemory, Request60({0x01, 0x0A, 0x0C, 0x00, 0x00, 0xFC, 0x01, 0x08})},
+        {"SetSystemLock on", Flag(SetSystemLock, true), Request60({0x01, 0x0B, 0x01, 0x01})},
+        {"SetSystemLock off", Flag(SetSystemLock, false), Request60({0x01, 0x0B, 0x01, 0x00})},
+        {"WriteBlock 14 words", Block(14), fullBlock},
+        {"WriteBlock 1 word", Block(1), Request60({0x01, 0x1B, 0x04, 0x00, 0x10, 0x11, 0x12, 0x13})},
+        {"WriteBlock 0 words", Block(0), Request60({0x01, 0x1B, 0x00})},
+        {"ReadControllerInfo", readInfo, Request60({0x01, 0x1D, 0x08, 0x00, 0x20, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF})},
+        {"EraseFirmware", erase, Request60({0x01, 0x1E, 0x04, 0x00, 0x47, 0x9E, 0x2D, 0x6B})},
+        {"SetWriteAddress", Address(true), Request60({0x01, 0x1F, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00, 0x47, 0x9E, 0x2D, 0x6B})},
+        {"SetWriteProtection off", Flag(SetWriteProtection, false), Request60({0x01, 0x20, 0x01, 0x00})},
+        {"SetWriteProtection on", Flag(SetWriteProtection, true), Request60({0x01, 0x20, 0x01, 0x01})},
+        {"ReadControllerType", readType, Request60({0x01, 0x22})},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,119 +148,74 @@ TEST_F(CommandsTest, EachCommandWritesItsRequestBytesAndZeroElsewhere) {
         EXPECT_EQ(bench.unit->log[before].length, 60u);
         EXPECT_EQ(bench.Request(before), c.expected);
         // The read gets a zeroed buffer with the reply's report ID set.
-        std::vector<std::uint8_t> cleanReply(60, 0);
-        cleanReply[0] = 0x02;
         EXPECT_EQ(bench.replyBeforeRead, cleanReply);
     }
 }
 
-// Reply bytes as the unit might send them; bytes not listed are zero.
-std::vector<std::uint8_t> Reply(std::initializer_list<std::uint8_t> leading) {
-    std::vector<std::uint8_t> bytes(60, 0);
+// Reply bytes as the unit might send them: the leading bytes given, distinct data behind them.
+Bytes Reply(std::initializer_list<std::uint8_t> leading) {
+    Bytes bytes(60, 0);
     std::copy(leading.begin(), leading.end(), bytes.begin());
     for (std::size_t i = leading.size(); i < bytes.size(); ++i) {
-        bytes[i] = static_cast<std::uint8_t>(0x80 + i); // data behind the named bytes
+        bytes[i] = static_cast<std::uint8_t>(0x80 + i);
     }
     return bytes;
 }
 
-std::vector<std::uint8_t> ReplySlice(const std::vector<std::uint8_t>& reply, std::size_t from,
-                                     std::size_t count) {
-    return {reply.begin() + static_cast<std::ptrdiff_t>(from),
-            reply.begin() + static_cast<std::ptrdiff_t>(from + count)};
+Bytes Slice(const Bytes& reply, std::ptrdiff_t from, std::ptrdiff_t count) {
+    return {reply.begin() + from, reply.begin() + from + count};
 }
 
 TEST_F(CommandsTest, RepliesAreJudgedByMarkerEchoAndCodeWidth) {
-    const std::vector<std::uint8_t> untouched32(32, 0xEE);
-    const std::vector<std::uint8_t> untouched40(40, 0xEE);
-    const std::vector<std::uint8_t> dataReply = Reply({0x02, 0x00, 0x00, 0x00});
-    const std::vector<std::uint8_t> markedData = Reply({0x02, 0xFF, 0x00, 0x00});
+    const Bytes untouched32(32, 0xEE);
+    const Bytes untouched40(40, 0xEE);
+    const Bytes data = Reply({0x02, 0x00, 0x00, 0x00});
+    const Bytes markedData = Reply({0x02, 0xFF, 0x00, 0x00});
     // Error replies: code bytes 4-7 = 34 12 08 80, byte 3 as given.
-    const auto errorReply = [](std::uint8_t byte3) {
+    const auto error = [](std::uint8_t byte3) {
         return Reply({0x02, 0xFF, 0x00, byte3, 0x34, 0x12, 0x08, 0x80});
     };
     const std::int32_t code32 = static_cast<std::int32_t>(0x80081234u);
     const std::int32_t code16 = 0x1234;
-    const auto lock = [](bool flag) {
-        return [flag](UnitConnection& u) { return CommandOutcome{SetSystemLock(u, flag), {}}; };
-    };
-    const auto protect = [flag = false](UnitConnection& u) {
-        return CommandOutcome{SetWriteProtection(u, flag), {}};
-    };
-    const auto protectOn = [](UnitConnection& u) {
-        return CommandOutcome{SetWriteProtection(u, true), {}};
-    };
-    const auto addressNone = [](UnitConnection& u) {
-        return CommandOutcome{SetWriteAddress(u, nullptr), {}};
-    };
-    const std::vector<std::uint8_t> keptAddress(4, 0xEE);
+    const std::int32_t mismatch = ResultEchoMismatch;
+    const CommandRun lockOn = Flag(SetSystemLock, true);
+    const CommandRun protectOff = Flag(SetWriteProtection, false);
     const struct {
         const char* name;
         CommandRun run;
-        std::vector<std::uint8_t> reply;
+        Bytes reply;
         std::int32_t expected;
-        std::vector<std::uint8_t> output;
+        Bytes output;
     } cases[] = {
-        {"Identify ignores the marker", AllCommands()[0].run, markedData, 0,
-         ReplySlice(markedData, 0, 16)},
-        {"ReadMemory copies even a marked reply", AllCommands()[1].run, markedData, 0,
-         ReplySlice(markedData, 4, 12)},
-        {"SetSystemLock echo 1", lock(true), Reply({0x02, 0x0B, 0x00, 0x01}), 0, {}},
-        {"SetSystemLock echo 0 for 1",
-         lock(true),
-         Reply({0x02, 0x0B, 0x00, 0x00}),
-         ResultEchoMismatch,
-         {}},
-        {"SetSystemLock echo 2 for 1",
-         lock(true),
-         Reply({0x02, 0x0B, 0x00, 0x02}),
-         ResultEchoMismatch,
-         {}},
-        {"SetSystemLock echo 0 for 0", lock(false), Reply({0x02, 0x0B, 0x00, 0x00}), 0, {}},
-        {"SetSystemLock ignores the marker", lock(true), errorReply(0x01), 0, {}},
-        {"SetSystemLock marked, wrong echo", lock(true), errorReply(0x00), ResultEchoMismatch, {}},
-        {"SetWriteProtection echo", protect, Reply({0x02, 0x20, 0x00, 0x00}), 0, {}},
-        {"SetWriteProtection wrong echo",
-         protect,
-         Reply({0x02, 0x20, 0x00, 0x01}),
-         ResultEchoMismatch,
-         {}},
-        {"SetWriteProtection on, echo 2",
-         protectOn,
-         Reply({0x02, 0x20, 0x00, 0x02}),
-         ResultEchoMismatch,
-         {}},
-        {"SetWriteProtection error beats echo", protect, errorReply(0x00), code32, {}},
-        {"SetWriteProtection error code 0",
-         protect,
-         Reply({0x02, 0xFF, 0x00, 0x07, 0, 0, 0, 0}),
-         0,
-         {}},
-        {"WriteBlock accepted", AllCommands()[3].run, dataReply, 0, {12}},
-        {"WriteBlock marker 0xFE is no error", AllCommands()[3].run, Reply({0x02, 0xFE}), 0, {12}},
-        {"WriteBlock 32-bit code", AllCommands()[3].run, errorReply(0), code32, {12}},
-        {"EraseFirmware accepted", AllCommands()[5].run, dataReply, 0, {}},
-        {"EraseFirmware 32-bit code", AllCommands()[5].run, errorReply(0), code32, {}},
-        {"SetWriteAddress gives bytes 4-7",
-         AllCommands()[6].run,
-         Reply({0x02, 0x1F, 0, 0, 0x44, 0x33, 0x22, 0x11}),
-         0,
-         {0x44, 0x33, 0x22, 0x11}},
-        {"SetWriteAddress error keeps address", AllCommands()[6].run, errorReply(0), code32,
-         keptAddress},
-        {"SetWriteAddress without address", addressNone, dataReply, 0, {}},
-        {"ReadControllerInfo copies 4-35", AllCommands()[4].run, dataReply, 0,
-         ReplySlice(dataReply, 4, 32)},
-        {"ReadControllerInfo 16-bit code", AllCommands()[4].run, errorReply(0), code16,
-         untouched32},
-        {"ReadControllerInfo code 0 keeps destination", AllCommands()[4].run,
-         Reply({0x02, 0xFF, 0, 0, 0, 0, 0x55, 0x66}), 0, untouched32},
-        {"ReadControllerType copies 4-43", AllCommands()[8].run, dataReply, 0,
-         ReplySlice(dataReply, 4, 40)},
-        {"ReadControllerType 16-bit code", AllCommands()[8].run, errorReply(0), code16,
-         untouched40},
-        {"ReadControllerType code 0 keeps destination", AllCommands()[8].run,
-         Reply({0x02, 0xFF, 0, 0, 0, 0, 0x01}), 0, untouched40},
+        // clang-format off
+        {"Identify ignores the marker", identify, markedData, 0, Slice(markedData, 0, 16)},
+        {"ReadMemory copies even a marked reply", readMemory, markedData, 0, Slice(markedData, 4, 12)},
+        {"SetSystemLock echo 1", lockOn, Reply({0x02, 0x0B, 0x00, 0x01}), 0, {}},
+        {"SetSystemLock echo 0 for 1", lockOn, Reply({0x02, 0x0B, 0x00, 0x00}), mismatch, {}},
+        {"SetSystemLock echo 2 for 1", lockOn, Reply({0x02, 0x0B, 0x00, 0x02}), mismatch, {}},
+        {"SetSystemLock echo 0 for 0", Flag(SetSystemLock, false), Reply({0x02, 0x0B, 0x00, 0x00}), 0, {}},
+        {"SetSystemLock ignores the marker", lockOn, error(0x01), 0, {}},
+        {"SetSystemLock marked, wrong echo", lockOn, error(0x00), mismatch, {}},
+        {"SetWriteProtection echo", protectOff, Reply({0x02, 0x20, 0x00, 0x00}), 0, {}},
+        {"SetWriteProtection wrong echo", protectOff, Reply({0x02, 0x20, 0x00, 0x01}), mismatch, {}},
+        {"SetWriteProtection on, echo 2", Flag(SetWriteProtection, true), Reply({0x02, 0x20, 0x00, 0x02}), mismatch, {}},
+        {"SetWriteProtection error beats echo", protectOff, error(0x00), code32, {}},
+        {"SetWriteProtection error code 0", protectOff, Reply({0x02, 0xFF, 0x00, 0x07, 0, 0, 0, 0}), 0, {}},
+        {"WriteBlock accepted", Block(12), data, 0, {12}},
+        {"WriteBlock marker 0xFE is no error", Block(12), Reply({0x02, 0xFE}), 0, {12}},
+        {"WriteBlock 32-bit code", Block(12), error(0), code32, {12}},
+        {"EraseFirmware accepted", erase, data, 0, {}},
+        {"EraseFirmware 32-bit code", erase, error(0), code32, {}},
+        {"SetWriteAddress gives bytes 4-7", Address(true), Reply({0x02, 0x1F, 0, 0, 0x44, 0x33, 0x22, 0x11}), 0, {0x44, 0x33, 0x22, 0x11}},
+        {"SetWriteAddress error keeps address", Address(true), error(0), code32, {0xEE, 0xEE, 0xEE, 0xEE}},
+        {"SetWriteAddress without address", Address(false), data, 0, {}},
+        {"ReadControllerInfo copies 4-35", readInfo, data, 0, Slice(data, 4, 32)},
+        {"ReadControllerInfo 16-bit code", readInfo, error(0), code16, untouched32},
+        {"ReadControllerInfo code 0 keeps destination", readInfo, Reply({0x02, 0xFF, 0, 0, 0, 0, 0x55, 0x66}), 0, untouched32},
+        {"ReadControllerType copies 4-43", readType, data, 0, Slice(data, 4, 40)},
+        {"ReadControllerType 16-bit code", readType, error(0), code16, untouched40},
+        {"ReadControllerType code 0 keeps destination", readType, Reply({0x02, 0xFF, 0, 0, 0, 0, 0x01}), 0, untouched40},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,62 +230,53 @@ TEST_F(CommandsTest, RepliesAreJudgedByMarkerEchoAndCodeWidth) {
 }
 
 TEST_F(CommandsTest, FailedWriteOrReadGivesMinus2OrMinus3AndNoFurtherStep) {
-    for (const NamedCommand& command : AllCommands()) {
+    for (const NamedCommand& command : allCommands) {
         for (const SimFaultKind kind : {SimFaultKind::WriteFails, SimFaultKind::ReadFails}) {
-            SCOPED_TRACE(std::string(command.name) +
-                         (kind == SimFaultKind::WriteFails ? " write" : " read"));
+            const bool writeFails = kind == SimFaultKind::WriteFails;
+            SCOPED_TRACE(std::string(command.name) + (writeFails ? " write" : " read"));
             bench.unit->config.faults[command.code] = {kind, 0, 0};
             const std::size_t pausesBefore = bench.clock.pauses.size();
             bench.lastReadAt = 0xFFFF;
             const CommandOutcome outcome = command.run(bench.record);
             bench.unit->config.faults[command.code] = {};
-            if (kind == SimFaultKind::WriteFails) {
-                EXPECT_EQ(outcome.result, ResultWriteFailed);
+            EXPECT_EQ(outcome.result, writeFails ? ResultWriteFailed : ResultReadFailed);
+            // Destinations keep what they held.
+            EXPECT_EQ(outcome.output,
+                      Bytes(outcome.output.size(), command.code == 0x1B ? 12 : 0xEE));
+            if (writeFails) {
                 EXPECT_EQ(bench.lastReadAt, 0xFFFFu) << "read after a failed write";
                 EXPECT_EQ(bench.clock.pauses.size(), pausesBefore) << "pause after a failed write";
-            } else {
-                EXPECT_EQ(outcome.result, ResultReadFailed);
             }
         }
     }
 }
 
-TEST_F(CommandsTest, DestinationsStayUnchangedWhenTheReadFails) {
-    bench.unit->config.faults[CommandReadControllerInfo] = {SimFaultKind::ReadFails, 0, 0};
-    bench.unit->config.faults[CommandReadMemory] = {SimFaultKind::ReadFails, 0, 0};
-    EXPECT_EQ(AllCommands()[4].run(bench.record).output, std::vector<std::uint8_t>(32, 0xEE));
-    EXPECT_EQ(AllCommands()[1].run(bench.record).output, std::vector<std::uint8_t>(12, 0xEE));
-}
-
 TEST(CommandsClosedTest, EveryCommandOnAClosedRecordIsRefusedWithoutTouchingTheHost) {
     DeviceBench bench;
     bench.PlugUnit(ReadyUnitConfig());
-    for (const NamedCommand& command : AllCommands()) {
+    for (const NamedCommand& command : allCommands) {
         SCOPED_TRACE(command.name);
-        const CommandOutcome outcome = command.run(bench.record);
-        EXPECT_EQ(outcome.result, ResultRefused);
+        EXPECT_EQ(command.run(bench.record).result, ResultRefused);
     }
-    std::uint32_t queued = 7;
-    EXPECT_EQ(WriteBlock(bench.record, blockSource.data(), 15, queued), ResultRefused);
-    EXPECT_EQ(queued, 7u);
+    EXPECT_EQ(Block(15)(bench.record).output, Bytes{0xAA});
     EXPECT_TRUE(bench.hid.calls.empty());
     EXPECT_TRUE(bench.clock.pauses.empty());
 }
 
 TEST_F(CommandsTest, WriteBlockRefusesMoreThan14WordsBeforeAnythingIsSent) {
     for (const std::uint32_t words : {15u, 16u, 0xFFFFFFFFu}) {
-        std::uint32_t queued = 3;
-        EXPECT_EQ(WriteBlock(bench.record, blockSource.data(), words, queued), ResultRefused);
-        EXPECT_EQ(queued, 3u);
+        const CommandOutcome outcome = Block(words)(bench.record);
+        EXPECT_EQ(outcome.result, ResultRefused);
+        EXPECT_EQ(outcome.output, Bytes{0xAA});
     }
     EXPECT_EQ(Sent(), 0u);
 }
 
 TEST_F(CommandsTest, WriteBlockQueuesTheWordCountEvenWhenTheWriteFails) {
     bench.unit->config.faults[CommandWriteBlock] = {SimFaultKind::WriteFails, 0, 0};
-    std::uint32_t queued = 0;
-    EXPECT_EQ(WriteBlock(bench.record, blockSource.data(), 9, queued), ResultWriteFailed);
-    EXPECT_EQ(queued, 9u);
+    const CommandOutcome outcome = Block(9)(bench.record);
+    EXPECT_EQ(outcome.result, ResultWriteFailed);
+    EXPECT_EQ(outcome.output, Bytes{9});
 }
 
 TEST_F(CommandsTest, WriteBlockOfZeroWordsStillExchanges) {
@@ -347,24 +290,20 @@ TEST_F(CommandsTest, WriteBlockOfZeroWordsStillExchanges) {
     EXPECT_EQ(bench.lastReadAt, 10u) << "the reply was not read";
 }
 
-TEST_F(CommandsTest, EraseFirmwareReadsOnlyAfterItsPause) {
-    ASSERT_EQ(SetWriteProtection(bench.record, false), ResultSuccess);
-    bench.clock.now = 5000;
-    bench.clock.pauses.clear();
-    EXPECT_EQ(EraseFirmware(bench.record), ResultSuccess);
-    EXPECT_EQ(bench.clock.pauses, std::vector<std::uint32_t>{1000});
-    EXPECT_EQ(bench.lastWriteAt, 5000u);
-    EXPECT_EQ(bench.lastReadAt, 6000u);
-}
-
-TEST_F(CommandsTest, NoOtherCommandPauses) {
-    bench.clock.pauses.clear();
-    for (const NamedCommand& command : AllCommands()) {
+TEST_F(CommandsTest, OnlyEraseFirmwarePausesAndReadsOnlyAfterThePause) {
+    for (const NamedCommand& command : allCommands) {
         if (command.code != CommandEraseFirmware) {
             command.run(bench.record);
         }
     }
     EXPECT_TRUE(bench.clock.pauses.empty());
+
+    ASSERT_EQ(SetWriteProtection(bench.record, false), ResultSuccess);
+    bench.clock.now = 5000;
+    EXPECT_EQ(EraseFirmware(bench.record), ResultSuccess);
+    EXPECT_EQ(bench.clock.pauses, std::vector<std::uint32_t>{1000});
+    EXPECT_EQ(bench.lastWriteAt, 5000u);
+    EXPECT_EQ(bench.lastReadAt, 6000u);
 }
 
 } // namespace

@@ -21,6 +21,13 @@ SimInterface Foreign(std::u16string path, std::uint16_t vendorId, std::uint16_t 
     return foreign;
 }
 
+// An interface of vendor 0x21B8, product 1 with one defect.
+SimInterface Flagged(bool SimInterface::*defect, std::u16string path = foreignPath) {
+    SimInterface blocker = Foreign(std::move(path), 0x21B8, 1);
+    blocker.*defect = true;
+    return blocker;
+}
+
 std::size_t CountCalls(const SimHidHostState& hid, const std::string& prefix) {
     return static_cast<std::size_t>(
         std::count_if(hid.calls.begin(), hid.calls.end(),
@@ -81,38 +88,16 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
         bool attributesRead; // its attributes were asked for
         bool fetched = true; // its detail record was fetched
     } cases[] = {
-        {"detail size 0",
-         [] {
-             auto i = Foreign(foreignPath, 0x21B8, 1);
-             i.detailSizeZero = true;
-             return i;
-         }(),
-         false, false, false},
-        {"detail fetch fails",
-         [] {
-             auto i = Foreign(foreignPath, 0x21B8, 1);
-             i.detailFails = true;
-             return i;
-         }(),
-         false, false},
-        {"open fails",
-         [] {
-             auto i = Foreign(foreignPath, 0x21B8, 1);
-             i.openFails = true;
-             return i;
-         }(),
-         false, false},
-        {"attributes fail",
-         [] {
-             auto i = Foreign(foreignPath, 0x21B8, 1);
-             i.attributesFail = true;
-             return i;
-         }(),
-         true, true},
+        // clang-format off
+        {"detail size 0", Flagged(&SimInterface::detailSizeZero), false, false, false},
+        {"detail fetch fails", Flagged(&SimInterface::detailFails), false, false},
+        {"open fails", Flagged(&SimInterface::openFails), false, false},
+        {"attributes fail", Flagged(&SimInterface::attributesFail), true, true},
         {"vendor 0x21B8 product 3", Foreign(foreignPath, 0x21B8, 3), true, true},
         {"vendor 0x21B8 product 0", Foreign(foreignPath, 0x21B8, 0), true, true},
         {"other vendor product 1", Foreign(foreignPath, 0x21B9, 1), true, true},
         {"other vendor product 2", Foreign(foreignPath, 0x845E, 2), true, true},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,6 +116,32 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
     }
 }
 
+// The simulated fetch, with the terminator of interface 0's path overwritten: a host that hands
+// back a path running to the end of the buffer.
+HidHost simHostForFetch{};
+const char16_t* FetchUnterminated(void* context, HostList list, std::uint32_t index, void* buffer,
+                                  std::uint32_t bufferBytes) {
+    const char16_t* path =
+        simHostForFetch.FetchInterfaceDetail(context, list, index, buffer, bufferBytes);
+    if (path != nullptr && index == 0) {
+        static_cast<char16_t*>(buffer)[bufferBytes / sizeof(char16_t) - 1] = u'x';
+    }
+    return path;
+}
+
+TEST(DiscoveryTest, APathNotEndingInsideItsDetailBufferIsSkipped) {
+    DeviceBench bench;
+    bench.PlugUnit(ReadyUnitConfig());
+    bench.hid.interfaces.insert(bench.hid.interfaces.begin(), Foreign(secondPath, 0x21B8, 2));
+    simHostForFetch = bench.hid.host;
+    bench.hid.host.FetchInterfaceDetail = FetchUnterminated;
+
+    EXPECT_EQ(DiscoverUnit(bench.record), ResultSuccess);
+    EXPECT_EQ(CountCalls(bench.hid, "open"), 1u) << "an unterminated path was opened";
+    EXPECT_EQ(bench.record.devicePath, unitPath);
+    ExpectReleased(bench);
+}
+
 TEST(DiscoveryTest, ListOrMatchMissingLeavesTheNoDeviceState) {
     const struct {
         const char* name;
@@ -138,20 +149,12 @@ TEST(DiscoveryTest, ListOrMatchMissingLeavesTheNoDeviceState) {
         std::vector<SimInterface> interfaces;
         std::int32_t expected;
     } cases[] = {
+        // clang-format off
         {"list fails", true, {Foreign(foreignPath, 0x21B8, 1)}, ResultRefused},
         {"empty bus", false, {}, ResultNoUnitFound},
-        {"only foreign devices",
-         false,
-         {Foreign(foreignPath, 0x845E, 1), Foreign(secondPath, 0x21B8, 3)},
-         ResultNoUnitFound},
-        {"the unit cannot be opened",
-         false,
-         {[] {
-             auto i = Foreign(unitPath, 0x21B8, 1);
-             i.openFails = true;
-             return i;
-         }()},
-         ResultNoUnitFound},
+        {"only foreign devices", false, {Foreign(foreignPath, 0x845E, 1), Foreign(secondPath, 0x21B8, 3)}, ResultNoUnitFound},
+        {"the unit cannot be opened", false, {Flagged(&SimInterface::openFails, unitPath)}, ResultNoUnitFound},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

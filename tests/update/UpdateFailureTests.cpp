@@ -123,6 +123,35 @@ TEST(UpdateFailure, UnitRemovedWhileTheQuestionIsOpen) {
     EXPECT_TRUE(rig->dialog.progressWindows.empty());
 }
 
+TEST(UpdateGuard, YesAboutAUnitReplacedMeanwhileSendsNothing) {
+    SimUnitConfig config;
+    config.controllerFirmwareVersion = 0x0408;
+    auto rig = MakeUpdateRig(config);
+    rig->dialog.boxAnswers = {AnswerYes};
+    // While the question is open the unit is pulled and another one, whose controller holds a
+    // newer firmware, is plugged in and found ready.
+    SimUnitConfig otherConfig;
+    otherConfig.controllerFirmwareVersion = 0x0500;
+    auto other = std::make_unique<SimUnit>();
+    SimResetUnit(*other, otherConfig);
+    rig->dialog.whileBoxOpen = [&](const FakeBox&) {
+        rig->hid.interfaces[0].present = false;
+        CloseUnit(rig->app.unit);
+        rig->hid.interfaces.push_back(MakeUnitInterface(*other, u"\\\\?\\hid#vid_21b8&pid_0001#2"));
+        ASSERT_EQ(DiscoverUnit(rig->app.unit), 0);
+    };
+    const std::uint32_t identified = 3; // Identify, ReadControllerInfo, ReadControllerType
+
+    RunUpdate(rig->app);
+
+    EXPECT_EQ(rig->dialog.boxes.size(), 1u);
+    EXPECT_TRUE(UpdateRequests(*rig).empty());
+    EXPECT_EQ(other->logCount, identified);
+    EXPECT_TRUE(IsUnitOpen(rig->app.unit));
+    EXPECT_EQ(GetControllerFirmwareVersion(rig->app.unit), 0x0500);
+    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+}
+
 TEST(UpdateFailure, EachPreparingCommandStopsTheRunWithItsMessage) {
     struct Case {
         const char* name;
