@@ -69,8 +69,14 @@ HostWindow CreateProgressWindow(void*, const char16_t* title, std::int32_t x, st
 }
 
 void SetProgressPosition(void*, HostWindow window, std::uint32_t position) {
+    // A themed bar animates a forward step on a timer, and the update runs no message loop that
+    // would drive it; a step back is drawn at once. So below the end the bar is set one further
+    // and then back to the position.
+    if (position < 100) {
+        SendMessageW(AsWindow(window), PBM_SETPOS, position + 1, 0);
+    }
     SendMessageW(AsWindow(window), PBM_SETPOS, position, 0);
-    // The update runs no message loop, so the bar would otherwise show its new position only
+    // Painted now: without a message loop the bar would otherwise show its new position only
     // when the run is over.
     RedrawWindow(AsWindow(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }

@@ -4,4 +4,4 @@ halvern_add_test(halvern_update_tests
         ${CMAKE_CURRENT_LIST_DIR}/UpdateRig.cpp
         ${CMAKE_CURRENT_LIST_DIR}/UpdateRunTests.cpp
         ${CMAKE_CURRENT_LIST_DIR}/UpdateFailureTests.cpp
-    LIBS halvern_update halvern_sim halvern_test_support)
+    LIBS halvern_update halvern_image halvern_sim halvern_test_support)

@@ -17,7 +17,6 @@ if(WIN32)
             ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
         LIBS halvern_win32_app)
     halvern_link_program_resources(win32_main_dialog_test)
-    halvern_use_resource_image(win32_main_dialog_test)
     target_compile_definitions(win32_main_dialog_test PRIVATE
         "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
 endif()
@@ -43,5 +42,4 @@ if(WIN32)
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpdateDialogTest.cpp
         LIBS halvern_win32_app halvern_sim)
     halvern_link_program_resources(win32_update_dialog_test)
-    halvern_use_resource_image(win32_update_dialog_test)
 endif()
