@@ -1,0 +1,296 @@
+// Runs that stop: the version question, no unit, each preparing command and a block failing, and
+// the failure report itself.
+#include "tests/update/UpdateRig.h"
+
+#include "device/Discovery.h"
+#include "ui/ControlIds.h"
+#include "ui/MessageIds.h"
+#include "update/UpdateProcedure.h"
+#include "update/UpdateSteps.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+// The box, notice, panel, button and unit after a failed run.
+void ExpectFailureReported(const UpdateRig& rig, std::uint16_t messageId,
+                           const std::u16string& codeLine) {
+    ASSERT_FALSE(rig.dialog.boxes.empty());
+    const FakeBox& box = rig.dialog.boxes.back();
+    const std::u16string expectedText =
+        codeLine.empty() ? CatalogueText(messageId) : CatalogueText(messageId) + u"\r\n" + codeLine;
+    EXPECT_EQ(ToUtf8(box.text), ToUtf8(expectedText));
+    EXPECT_EQ(box.caption, u"Update fehlgeschlagen!");
+    EXPECT_EQ(box.style, 0x10u);
+    EXPECT_EQ(rig.dialog.controls.at(ControlNotice).text, CatalogueText(MessageUpdateFailedNotice));
+    EXPECT_FALSE(rig.dialog.controls.at(ControlUpdate).enabled);
+    EXPECT_EQ(rig.dialog.controls.at(ControlControllerVersion).text, u"0.0.0");
+    EXPECT_FALSE(IsUnitOpen(rig.app.unit));
+    EXPECT_EQ(rig.hid.openHandles, 0u);
+    EXPECT_EQ(rig.virtualClock.preciseTimingDepth, 0);
+    // The notice comes after the box is closed.
+    const std::vector<std::string>& log = rig.dialog.log;
+    const auto boxLine = std::find(log.begin(), log.end(), "box Update fehlgeschlagen!");
+    EXPECT_NE(std::find(boxLine, log.end(), "text " + std::to_string(ControlNotice)), log.end());
+}
+
+TEST(UpdateGuard, AsksBeforeOverwritingAnEqualOrNewerFirmware) {
+    struct Case {
+        std::uint16_t installed;
+        bool asked;
+        std::int32_t answer; // given when asked
+        bool runs;
+    };
+    const Case cases[] = {
+        {0x0407, false, AnswerYes, true}, {0x0000, false, AnswerYes, true},
+        {0xFFFF, false, AnswerYes, true}, {0x0408, true, AnswerYes, true},
+        {0x0409, true, AnswerYes, true},  {0x0500, true, AnswerYes, true},
+        {0x0408, true, AnswerNo, false},  {0x0500, true, AnswerNo, false},
+        {0x0409, true, 0, false}, // the box could not be shown
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("installed " + std::to_string(c.installed) + ", answer " +
+                     std::to_string(c.answer));
+        SimUnitConfig config;
+        config.controllerFirmwareVersion = c.installed;
+        auto rig = MakeUpdateRig(config);
+        ASSERT_EQ(GetControllerFirmwareVersion(rig->app.unit), c.installed);
+        rig->dialog.boxAnswers = {c.answer};
+        rig->dialog.controls[ControlUpdate].enabled = true;
+        rig->dialog.controls[ControlNotice].text = u"before";
+        const std::vector<std::string> logBefore = rig->dialog.log;
+        const std::vector<std::uint8_t> image = MakeTestImage(96, 2);
+        SetTestImage(&image);
+
+        RunUpdateWith(rig->app, LoadTestImage);
+
+        if (c.asked) {
+            ASSERT_GE(rig->dialog.boxes.size(), 1u);
+            const FakeBox& question = rig->dialog.boxes[0];
+            EXPECT_EQ(question.caption, u"Neuere Firmware gefunden");
+            EXPECT_EQ(question.text, CatalogueText(MessageVersionQuestion));
+            EXPECT_EQ(question.style, 0x34u);
+        }
+        EXPECT_EQ(rig->dialog.boxes.size(), c.asked ? 1u : 0u);
+        if (c.runs) {
+            EXPECT_EQ(rig->sim->flashHighWater, image.size());
+            EXPECT_EQ(rig->dialog.controls.at(ControlNotice).text,
+                      CatalogueText(MessageUpdateDoneNotice));
+        } else {
+            // Declined: nothing sent, nothing changed.
+            EXPECT_TRUE(UpdateRequests(*rig).empty());
+            EXPECT_TRUE(rig->dialog.controls.at(ControlUpdate).enabled);
+            EXPECT_EQ(rig->dialog.controls.at(ControlNotice).text, u"before");
+            std::vector<std::string> expectedLog = logBefore;
+            expectedLog.push_back("box Neuere Firmware gefunden");
+            EXPECT_EQ(rig->dialog.log, expectedLog);
+            EXPECT_TRUE(IsUnitOpen(rig->app.unit));
+            EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+            EXPECT_TRUE(rig->virtualClock.pauses.empty());
+        }
+    }
+}
+
+TEST(UpdateFailure, NoUnitOpenSendsNothing) {
+    auto rig = MakeUpdateRig(SimUnitConfig{}, false);
+    RunUpdate(rig->app);
+
+    ExpectFailureReported(*rig, MessageUnitGone, u"");
+    EXPECT_EQ(rig->dialog.boxes.size(), 1u);
+    EXPECT_EQ(rig->sim->logCount, 0u);
+    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+}
+
+TEST(UpdateFailure, UnitRemovedWhileTheQuestionIsOpen) {
+    SimUnitConfig config;
+    config.controllerFirmwareVersion = 0x0408;
+    auto rig = MakeUpdateRig(config);
+    rig->dialog.boxAnswers = {AnswerYes};
+    // The box's modal loop handles the removal of the open unit, which closes it.
+    rig->dialog.whileBoxOpen = [&](const FakeBox& box) {
+        if (box.caption == u"Neuere Firmware gefunden") {
+            rig->hid.interfaces[0].present = false;
+            CloseUnit(rig->app.unit);
+        }
+    };
+    RunUpdate(rig->app);
+
+    ExpectFailureReported(*rig, MessageLockFailed, u"");
+    EXPECT_EQ(rig->dialog.boxes.size(), 2u);
+    EXPECT_TRUE(UpdateRequests(*rig).empty());
+    EXPECT_TRUE(rig->dialog.progressWindows.empty());
+}
+
+TEST(UpdateFailure, EachPreparingCommandStopsTheRunWithItsMessage) {
+    struct Case {
+        const char* name;
+        std::uint8_t command;
+        SimFault fault;
+        std::uint16_t messageId;
+        std::u16string resultText; // the first value of the code line
+        std::vector<std::string> timeline;
+    };
+    const std::vector<Case> cases = {
+        {"lock not taken",
+         0x0B,
+         {SimFaultKind::WriteFails, 0, 0},
+         MessageLockFailed,
+         u"fffffffe",
+         {"precise on", "send 0B flag 1", "precise off"}},
+        {"lock not echoed",
+         0x0B,
+         {SimFaultKind::WrongEcho, 0, 0},
+         MessageLockFailed,
+         u"0000065b",
+         {"precise on", "send 0B flag 1", "precise off"}},
+        {"unprotect refused",
+         0x20,
+         {SimFaultKind::ErrorReply, 0x89ABCDEF, 0},
+         MessageUnprotectFailed,
+         u"89abcdef",
+         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "precise off"}},
+        {"unprotect reply lost",
+         0x20,
+         {SimFaultKind::ReadFails, 0, 0},
+         MessageUnprotectFailed,
+         u"fffffffd",
+         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "precise off"}},
+        {"erase refused",
+         0x1E,
+         {SimFaultKind::ErrorReply, 0x0E05, 0},
+         MessageEraseFailed,
+         u"00000e05",
+         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "pause 20", "send 1E",
+          "pause 1000", "pause 4000", "precise off"}},
+        {"erase not taken",
+         0x1E,
+         {SimFaultKind::WriteFails, 0, 0},
+         MessageEraseFailed,
+         u"fffffffe",
+         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "pause 20", "send 1E",
+          "pause 4000", "precise off"}},
+        {"address not taken",
+         0x1F,
+         {SimFaultKind::WriteFails, 0, 0},
+         MessageAddressFailed,
+         u"fffffffe",
+         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "pause 20", "send 1E",
+          "pause 1000", "pause 4000", "pause 20", "send 1F", "precise off"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimUnitConfig config;
+        config.faults[c.command] = c.fault;
+        auto rig = MakeUpdateRig(config);
+        rig->dialog.controls[ControlUpdate].enabled = true;
+        RunUpdate(rig->app);
+
+        std::vector<std::string> expectedTimeline = c.timeline;
+        expectedTimeline.push_back("box Update fehlgeschlagen!");
+        EXPECT_EQ(rig->timeline, expectedTimeline);
+        ASSERT_EQ(rig->dialog.boxes.size(), 1u);
+        // The system error shown is the one the host gave right after the failed step.
+        char16_t error[9];
+        const std::uint32_t systemError = rig->hid.lastError;
+        for (int i = 7; i >= 0; --i) {
+            error[7 - i] = u"0123456789abcdef"[(systemError >> (4 * i)) & 0xF];
+        }
+        error[8] = u'\0';
+        ExpectFailureReported(*rig, c.messageId,
+                              u"Das System meldet Fehlercode 0x" + c.resultText + u"-0x" +
+                                  std::u16string(error));
+        EXPECT_TRUE(rig->dialog.progressWindows.empty());
+    }
+}
+
+TEST(UpdateFailure, BlockFailingInTheMiddleStopsEverything) {
+    SimUnitConfig config;
+    config.faults[0x1B] = {SimFaultKind::ErrorReply, 0x0E08, 700};
+    auto rig = MakeUpdateRig(config);
+    bool progressAliveAtBox = true;
+    rig->dialog.whileBoxOpen = [&](const FakeBox&) {
+        SyncTimeline(*rig);
+        rig->timeline.push_back("box");
+        progressAliveAtBox = rig->dialog.progressWindows.at(0).alive;
+    };
+    RunUpdate(rig->app);
+
+    EXPECT_FALSE(progressAliveAtBox);
+    ExpectFailureReported(*rig, MessageBlockFailed,
+                          u"Das System meldet Fehlercode 0x00000e08-0x" +
+                              std::u16string(u"00000000"));
+    const std::vector<std::string> sends = TimelineEvents(*rig, "send");
+    ASSERT_EQ(sends.size(), 4u + 700u);
+    EXPECT_EQ(sends.back(), "send 1B words 12");
+    // After the failed block: no pause, the timer restored, the box, and nothing else.
+    const std::vector<std::string> tail(rig->timeline.end() - 3, rig->timeline.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"send 1B words 12", "precise off", "box"}));
+    const std::vector<std::uint32_t>& positions = rig->dialog.progressWindows[0].positions;
+    EXPECT_EQ(positions.size(), 700u); // 0, then after each of the 699 accepted blocks
+    EXPECT_EQ(rig->sim->flashHighWater, 699u * 48u);
+}
+
+TEST(UpdateFailure, WriteErrorShowsResultAndSystemErrorAsHex) {
+    // The host reports the write error value that Windows gives for a failed HID write.
+    SimUnitConfig config;
+    config.faults[0x1F] = {SimFaultKind::WriteFails, 0, 0};
+    auto rig = MakeUpdateRig(config);
+    RunUpdate(rig->app);
+    ASSERT_EQ(rig->dialog.boxes.size(), 1u);
+    const std::string text = ToUtf8(rig->dialog.boxes[0].text);
+    const std::string line = "\r\nDas System meldet Fehlercode 0xfffffffe-0x";
+    EXPECT_NE(text.find(line), std::string::npos) << text;
+}
+
+TEST(UpdateFailure, ReportComposesTextAndCodeLine) {
+    struct Case {
+        std::int32_t result;
+        std::uint32_t systemError;
+        std::u16string expected;
+    };
+    const std::u16string message = u"Schritt fehlgeschlagen.";
+    const Case cases[] = {
+        {-2, 31, message + u"\r\nDas System meldet Fehlercode 0xfffffffe-0x0000001f"},
+        {-3, 0, message + u"\r\nDas System meldet Fehlercode 0xfffffffd-0x00000000"},
+        {1627, 5, message + u"\r\nDas System meldet Fehlercode 0x0000065b-0x00000005"},
+        {0, 0xFFFFFFFF, message + u"\r\nDas System meldet Fehlercode 0x00000000-0xffffffff"},
+        {-1, 31, message},
+    };
+    for (const Case& c : cases) {
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        rig->dialog.controls[ControlUpdate].enabled = true;
+        ReportUpdateFailure(rig->app, message.c_str(), u"Titel", c.result, c.systemError);
+
+        ASSERT_EQ(rig->dialog.boxes.size(), 1u);
+        EXPECT_EQ(ToUtf8(rig->dialog.boxes[0].text), ToUtf8(c.expected));
+        EXPECT_EQ(rig->dialog.boxes[0].caption, u"Titel");
+        EXPECT_EQ(rig->dialog.boxes[0].style, 0x10u);
+        EXPECT_FALSE(IsUnitOpen(rig->app.unit));
+        EXPECT_EQ(rig->hid.openHandles, 0u);
+        // Button off and panel emptied before the box; the notice after it.
+        const std::vector<std::string>& log = rig->dialog.log;
+        const auto enable = std::find(log.begin(), log.end(), "enable 1002 0");
+        const auto box = std::find(log.begin(), log.end(), "box Titel");
+        const auto panel = std::find(log.begin(), log.end(), "text 40015");
+        const auto notice = std::find(log.begin(), log.end(), "text 40004");
+        EXPECT_LT(enable, panel);
+        EXPECT_LT(panel, box);
+        EXPECT_LT(box, notice);
+        EXPECT_NE(notice, log.end());
+    }
+}
+
+TEST(UpdateFailure, MissingImageErasesNothing) {
+    auto rig = MakeUpdateRig(SimUnitConfig{});
+    const std::vector<std::uint8_t> empty;
+    SetTestImage(&empty);
+    RunUpdateWith(rig->app, LoadTestImage);
+
+    ExpectFailureReported(*rig, MessageBlockFailed, u"");
+    EXPECT_TRUE(UpdateRequests(*rig).empty());
+    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+}
+
+} // namespace

@@ -1,0 +1,289 @@
+// Successful runs: what reaches the controller, in which order, with which pauses, and what the
+// progress window shows.
+#include "tests/update/UpdateRig.h"
+
+#include "ui/ControlIds.h"
+#include "ui/MessageIds.h"
+#include "update/UpdateProcedure.h"
+#include "update/UpdateSteps.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+std::uint32_t WordsOfBlock(std::uint32_t remaining) {
+    return remaining >= 48 ? 12 : (remaining + 3) / 4;
+}
+
+// Requests, pauses and the precise-timing bracket of a run that succeeds with an image of size
+// bytes: lock, unprotect, erase (with its own 1000 ms and the 4000 ms after it), address, the
+// blocks with 20 ms each, then protect and unlock without a pause.
+std::vector<std::string> ExpectedTimeline(std::uint32_t size) {
+    std::vector<std::string> expected = {
+        "precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "pause 20", "send 1E",
+        "pause 1000", "pause 4000",     "pause 20", "send 1F",        "pause 20",
+    };
+    for (std::uint32_t remaining = size; remaining != 0;) {
+        expected.push_back("send 1B words " + std::to_string(WordsOfBlock(remaining)));
+        expected.push_back("pause 20");
+        remaining -= std::min<std::uint32_t>(remaining, 48);
+    }
+    expected.insert(expected.end(), {"send 20 flag 1", "send 0B flag 0", "precise off"});
+    return expected;
+}
+
+// 0 when the window opens, then the share of the image sent after each block.
+std::vector<std::uint32_t> ExpectedPositions(std::uint32_t size) {
+    std::vector<std::uint32_t> positions = {0};
+    for (std::uint64_t sent = 0; sent < size;) {
+        sent = std::min<std::uint64_t>(sent + 48, size);
+        positions.push_back(static_cast<std::uint32_t>(sent * 100 / size));
+    }
+    return positions;
+}
+
+// The WriteBlock requests carry the image in order, each with its word count in byte 2.
+void ExpectBlocksCarryImage(const UpdateRig& rig, const std::uint8_t* image, std::uint32_t size) {
+    std::uint32_t offset = 0;
+    std::uint32_t blocks = 0;
+    for (const SimRequestRecord* request : UpdateRequests(rig)) {
+        if (request->bytes[1] != 0x1B) {
+            continue;
+        }
+        const std::uint32_t remaining = size - offset;
+        const std::uint32_t words = WordsOfBlock(remaining);
+        ASSERT_EQ(request->bytes[0], 0x01);
+        ASSERT_EQ(request->bytes[2], words * 4) << "block " << blocks;
+        const std::uint32_t imageBytes = std::min<std::uint32_t>(remaining, 48);
+        ASSERT_EQ(0, std::memcmp(request->bytes + 4, image + offset, imageBytes))
+            << "block " << blocks;
+        for (std::uint32_t i = imageBytes; i < words * 4; ++i) {
+            ASSERT_EQ(request->bytes[4 + i], 0xFF) << "padding of the last word";
+        }
+        offset += imageBytes;
+        ++blocks;
+    }
+    EXPECT_EQ(offset, size);
+}
+
+void ExpectCompleted(const UpdateRig& rig) {
+    EXPECT_TRUE(rig.dialog.boxes.empty());
+    EXPECT_TRUE(IsUnitOpen(rig.app.unit));
+    EXPECT_EQ(GetControllerFirmwareVersion(rig.app.unit), 0x0408);
+    EXPECT_FALSE(rig.dialog.controls.at(ControlUpdate).enabled);
+    EXPECT_EQ(rig.dialog.controls.at(ControlControllerVersion).text, u"4.8");
+    EXPECT_EQ(rig.dialog.controls.at(ControlNotice).text, CatalogueText(MessageUpdateDoneNotice));
+    EXPECT_EQ(rig.virtualClock.preciseTimingDepth, 0);
+    EXPECT_EQ(rig.virtualClock.preciseTimingBegins, 1u);
+    ASSERT_EQ(rig.dialog.progressWindows.size(), 1u);
+    EXPECT_FALSE(rig.dialog.progressWindows[0].alive);
+}
+
+TEST(UpdateRun, CarriedImageReachesFlashInOrderWithItsPauses) {
+    auto rig = MakeUpdateRig(SimUnitConfig{});
+    const FirmwareImage image = LoadFirmwareImage();
+    ASSERT_EQ(image.size, 83312u);
+
+    RunUpdate(rig->app);
+    SyncTimeline(*rig);
+
+    ExpectCompleted(*rig);
+    EXPECT_EQ(rig->timeline, ExpectedTimeline(image.size));
+    EXPECT_EQ(UpdateRequests(*rig).size(), 1742u);
+    EXPECT_EQ(TimelineEvents(*rig, "send 1B words 12").size(), 1735u);
+    EXPECT_EQ(TimelineEvents(*rig, "send 1B").back(), "send 1B words 8");
+    ExpectBlocksCarryImage(*rig, image.data, image.size);
+    EXPECT_EQ(rig->sim->flashHighWater, image.size);
+    EXPECT_EQ(0, std::memcmp(rig->sim->flash, image.data, image.size));
+
+    // The first 6 pauses come before the first block: 20, 20, 1000 (inside the erase), 4000, 20,
+    // 20; the rest are the blocks' own.
+    const std::vector<std::uint32_t>& pauses = rig->virtualClock.pauses;
+    ASSERT_EQ(pauses.size(), 6u + 1736u);
+    EXPECT_EQ(std::accumulate(pauses.begin(), pauses.begin() + 6, 0u), 4080u + 1000u);
+    EXPECT_EQ(std::accumulate(pauses.begin() + 6, pauses.end(), 0u), 34720u);
+
+    const std::vector<std::uint32_t>& positions = rig->dialog.progressWindows[0].positions;
+    EXPECT_EQ(positions, ExpectedPositions(image.size));
+    ASSERT_EQ(positions.size(), 1737u);
+    EXPECT_EQ(std::find(positions.begin(), positions.end(), 1u) - positions.begin(), 18);
+    EXPECT_EQ(positions[1735], 99u);
+    EXPECT_EQ(positions[1736], 100u);
+}
+
+TEST(UpdateRun, ProgressWindowIsCentredTitledAndRaisedAfterTheDialog) {
+    struct Case {
+        WindowRect dialogRect;
+        std::int32_t x, y;
+    };
+    const Case cases[] = {
+        {{200, 100, 662, 496}, 231, 273},   // even sizes
+        {{0, 0, 463, 397}, 31, 173},        // odd sizes: the halves drop their fraction
+        {{-501, -300, 0, 1}, -451, -175},   // a dialog on a monitor left of the primary one
+        {{1000, 500, 1100, 540}, 850, 495}, // a dialog smaller than the progress window
+    };
+    for (const Case& c : cases) {
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        rig->dialog.dialogRect = c.dialogRect;
+        const std::vector<std::uint8_t> image = MakeTestImage(96, 3);
+        SetTestImage(&image);
+        RunUpdateWith(rig->app, LoadTestImage);
+
+        ASSERT_EQ(rig->dialog.progressWindows.size(), 1u);
+        const FakeProgressWindow& window = rig->dialog.progressWindows[0];
+        EXPECT_EQ(window.x, c.x);
+        EXPECT_EQ(window.y, c.y);
+        EXPECT_EQ(window.width, 400);
+        EXPECT_EQ(window.height, 50);
+        EXPECT_EQ(window.title, CatalogueText(MessageProgressTitle));
+        EXPECT_EQ(window.title, u"Firmware wird geschrieben, bitte warten...");
+        const std::vector<std::string> start(rig->dialog.log.begin(), rig->dialog.log.begin() + 4);
+        EXPECT_EQ(start,
+                  (std::vector<std::string>{"create 100", "position 0", "raise 1", "raise 100"}));
+    }
+}
+
+TEST(UpdateRun, OtherImageSizesAreCutIntoBlocksAndEndAt100) {
+    // Sizes around the block length, one word, a multiple of 48 (no short block), and sizes that
+    // are not whole words (their tail is padded with 0xFF up to the word).
+    const std::uint32_t sizes[] = {4, 44, 48, 52, 96, 100, 480, 4800, 1, 6, 50, 95};
+    for (const std::uint32_t size : sizes) {
+        SCOPED_TRACE("image of " + std::to_string(size) + " bytes");
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        const std::vector<std::uint8_t> image = MakeTestImage(size, size);
+        SetTestImage(&image);
+
+        RunUpdateWith(rig->app, LoadTestImage);
+        SyncTimeline(*rig);
+
+        ExpectCompleted(*rig);
+        EXPECT_EQ(rig->timeline, ExpectedTimeline(size));
+        ExpectBlocksCarryImage(*rig, image.data(), size);
+        EXPECT_EQ(0, std::memcmp(rig->sim->flash, image.data(), size));
+        const std::uint32_t wholeWords = (size + 3) / 4 * 4;
+        EXPECT_EQ(rig->sim->flashHighWater, wholeWords);
+        for (std::uint32_t i = size; i < wholeWords; ++i) {
+            EXPECT_EQ(rig->sim->flash[i], 0xFF);
+        }
+        const std::vector<std::uint32_t>& positions = rig->dialog.progressWindows[0].positions;
+        EXPECT_EQ(positions, ExpectedPositions(size));
+        EXPECT_EQ(positions.back(), 100u);
+    }
+}
+
+TEST(UpdateRun, BlocksAreWrittenWhenTheProgressWindowCannotBeCreated) {
+    auto rig = MakeUpdateRig(SimUnitConfig{});
+    rig->dialog.progressCreationFails = true;
+    const std::vector<std::uint8_t> image = MakeTestImage(4800, 9);
+    SetTestImage(&image);
+
+    RunUpdateWith(rig->app, LoadTestImage);
+    SyncTimeline(*rig);
+
+    EXPECT_EQ(rig->timeline, ExpectedTimeline(4800));
+    EXPECT_EQ(0, std::memcmp(rig->sim->flash, image.data(), image.size()));
+    EXPECT_EQ(rig->dialog.controls.at(ControlNotice).text, CatalogueText(MessageUpdateDoneNotice));
+    EXPECT_TRUE(rig->dialog.boxes.empty());
+    // Nothing is done to a window that does not exist.
+    for (const std::string& line : rig->dialog.log) {
+        EXPECT_NE(line, "raise 0");
+        EXPECT_NE(line, "show 0");
+        EXPECT_NE(line, "destroy 0");
+        EXPECT_EQ(line.rfind("position", 0), std::string::npos);
+    }
+}
+
+TEST(UpdateRun, BothClosingCommandsFailingStillCompletes) {
+    SimUnitConfig config;
+    config.faults[0x20] = {SimFaultKind::ErrorReply, 0x0E04, 2};
+    config.faults[0x0B] = {SimFaultKind::WriteFails, 0, 2};
+    auto rig = MakeUpdateRig(config);
+    const std::vector<std::uint8_t> image = MakeTestImage(480, 5);
+    SetTestImage(&image);
+
+    RunUpdateWith(rig->app, LoadTestImage);
+    SyncTimeline(*rig);
+
+    ExpectCompleted(*rig);
+    EXPECT_EQ(rig->timeline, ExpectedTimeline(480));
+}
+
+// The user's focus after each progress position, and after which positions the two windows are
+// raised and shown again.
+TEST(UpdateRun, ForegroundRaisesOnceWhenOneOfTheWindowsHasTheFocus) {
+    struct Case {
+        const char* name;
+        std::function<HostWindow(std::uint32_t)> focus;
+        std::uint32_t expectedQueries; // foreground checks before one of the windows has focus
+        bool raised;
+    };
+    // 480 bytes: 10 blocks, positions 10, 20, ..., 100.
+    const Case cases[] = {
+        {"dialog focused", [](std::uint32_t) -> HostWindow { return 1; }, 1, true},
+        {"progress focused", [](std::uint32_t) -> HostWindow { return 100; }, 1, true},
+        {"elsewhere until 40%", [](std::uint32_t p) -> HostWindow { return p < 40 ? 77 : 100; }, 4,
+         true},
+        {"no window focused until 30%",
+         [](std::uint32_t p) -> HostWindow { return p < 30 ? 0 : 1; }, 3, true},
+        {"never focused", [](std::uint32_t) -> HostWindow { return 77; }, 10, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        rig->dialog.foregroundAfterPosition = c.focus;
+        const std::vector<std::uint8_t> image = MakeTestImage(480, 1);
+        SetTestImage(&image);
+        RunUpdateWith(rig->app, LoadTestImage);
+
+        EXPECT_EQ(FilterLog(rig->dialog, "foreground?").size(), c.expectedQueries);
+        std::vector<std::string> expectedRaises = {"raise 1", "raise 100"};
+        if (c.raised) {
+            expectedRaises.insert(expectedRaises.end(), {"raise 1", "raise 100"});
+        }
+        EXPECT_EQ(FilterLog(rig->dialog, "raise"), expectedRaises);
+        // Raised and shown right after the check that found the focus, dialog first.
+        const std::vector<std::string>& log = rig->dialog.log;
+        const auto lastQuery =
+            std::find(log.rbegin(), log.rend(), std::string("foreground?")).base() - 1;
+        if (c.raised) {
+            ASSERT_GE(log.end() - lastQuery, 5);
+            const std::vector<std::string> after(lastQuery + 1, lastQuery + 5);
+            EXPECT_EQ(after,
+                      (std::vector<std::string>{"raise 1", "raise 100", "show 1", "show 100"}));
+        } else {
+            EXPECT_TRUE(FilterLog(rig->dialog, "show").empty());
+        }
+    }
+}
+
+TEST(UpdateRun, ProgressArithmetic) {
+    struct Case {
+        std::uint32_t size, remaining, position;
+    };
+    const Case cases[] = {
+        {83312, 83312, 0},
+        {83312, 83312 - 48 * 17, 0},
+        {83312, 83312 - 48 * 18, 1},
+        {83312, 32, 99},
+        {83312, 0, 100},
+        {42949672, 1, 99},
+        {42949672, 0, 100},
+        {100000000, 50000000, 50},
+        {4000000000u, 40000000, 99},
+        {0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProgressPosition(c.size, c.remaining), c.position)
+            << c.size << " bytes, " << c.remaining << " remaining";
+    }
+    const std::uint32_t words[][2] = {{1, 1}, {3, 1}, {4, 1}, {5, 2}, {32, 8}, {44, 11}, {47, 12}};
+    for (const auto& w : words) {
+        EXPECT_EQ(LastBlockWords(w[0]), w[1]) << w[0] << " bytes";
+    }
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+// "Update": version guard, the preparing commands with their pauses, the blocks, completion.
+#include "update/UpdateProcedure.h"
+
+#include "device/Commands.h"
+#include "device/Results.h"
+#include "ui/ControlIds.h"
+#include "ui/MessageIds.h"
+#include "ui/NoticeWindow.h"
+#include "ui/VersionPanel.h"
+#include "update/UpdateSteps.h"
+
+namespace {
+
+// The unit's firmware is as new as the carried one or newer; 0xFFFF means there is none.
+bool NeedsConfirmation(std::uint16_t installed) {
+    return installed >= CarriedFirmwareVersion && installed != NoControllerFirmware;
+}
+
+bool ConfirmOverwrite(const AppState& app) {
+    char16_t caption[MessageBufferSize];
+    char16_t text[MessageBufferSize];
+    LoadMessage(app, MessageVersionQuestionCaption, caption);
+    LoadMessage(app, MessageVersionQuestion, text);
+    const DialogHost& dialog = *app.dialog;
+    return dialog.ShowMessageBox(dialog.context, text, caption, BoxYesNo | BoxIconWarning) ==
+           AnswerYes;
+}
+
+bool Failed(const AppState& app, std::int32_t result, std::uint16_t messageId,
+            UpdateFailure& failure) {
+    if (result == ResultSuccess) {
+        return false;
+    }
+    failure = {messageId, result, ReadSystemError(app)};
+    return true;
+}
+
+// Lock, open the flash, erase, set the address: each followed by its pause. The erase gets its
+// settle time whatever it answered, and the system error is read only after that time.
+bool PrepareController(AppState& app, UpdateFailure& failure) {
+    if (Failed(app, SetSystemLock(app.unit, true), MessageLockFailed, failure)) {
+        return false;
+    }
+    PauseUpdate(app, CommandPauseMilliseconds);
+    if (Failed(app, SetWriteProtection(app.unit, false), MessageUnprotectFailed, failure)) {
+        return false;
+    }
+    PauseUpdate(app, CommandPauseMilliseconds);
+    const std::int32_t erased = EraseFirmware(app.unit);
+    PauseUpdate(app, EraseSettleMilliseconds);
+    if (Failed(app, erased, MessageEraseFailed, failure)) {
+        return false;
+    }
+    PauseUpdate(app, CommandPauseMilliseconds);
+    std::uint32_t addressReply = 0; // by-product of SetWriteAddress, never read
+    if (Failed(app, SetWriteAddress(app.unit, &addressReply), MessageAddressFailed, failure)) {
+        return false;
+    }
+    PauseUpdate(app, CommandPauseMilliseconds);
+    return true;
+}
+
+// Every block was accepted: protect and release without a pause, results not examined, since
+// the firmware is complete either way.
+void CompleteUpdate(AppState& app) {
+    SetWriteProtection(app.unit, true);
+    SetSystemLock(app.unit, false);
+    SetControllerFirmwareVersion(app.unit, CarriedFirmwareVersion);
+    const DialogHost& dialog = *app.dialog;
+    dialog.EnableControl(dialog.context, ControlUpdate, false);
+    RefreshVersionPanel(app);
+    char16_t text[MessageBufferSize];
+    LoadMessage(app, MessageUpdateDoneNotice, text);
+    SetNoticeText(app, text, false);
+}
+
+void ReportFailure(AppState& app, const UpdateFailure& failure) {
+    char16_t caption[MessageBufferSize];
+    char16_t text[MessageBufferSize];
+    LoadMessage(app, MessageUpdateFailedCaption, caption);
+    LoadMessage(app, failure.messageId, text);
+    ReportUpdateFailure(app, text, caption, failure.result, failure.systemError);
+}
+
+void BeginPreciseTiming(const AppState& app) {
+    const Clock* clock = app.unit.clock;
+    if (clock != nullptr && clock->BeginPreciseTiming != nullptr) {
+        clock->BeginPreciseTiming(clock->context);
+    }
+}
+
+void EndPreciseTiming(const AppState& app) {
+    const Clock* clock = app.unit.clock;
+    if (clock != nullptr && clock->EndPreciseTiming != nullptr) {
+        clock->EndPreciseTiming(clock->context);
+    }
+}
+
+} // namespace
+
+void PauseUpdate(const AppState& app, std::uint32_t milliseconds) {
+    const Clock* clock = app.unit.clock;
+    if (clock != nullptr && clock->Pause != nullptr) {
+        clock->Pause(clock->context, milliseconds);
+    }
+}
+
+std::uint32_t ReadSystemError(const AppState& app) {
+    const HidHost* host = app.unit.host;
+    if (host == nullptr || host->GetLastSystemError == nullptr) {
+        return 0;
+    }
+    return host->GetLastSystemError(host->context);
+}
+
+void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer) {
+    app.dialog->LoadMessageText(app.dialog->context, messageId, buffer, MessageBufferSize);
+}
+
+void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
+    if (!IsUnitOpen(app.unit)) {
+        ReportFailure(app, {MessageUnitGone, ResultRefused, ReadSystemError(app)});
+        return;
+    }
+    if (NeedsConfirmation(GetControllerFirmwareVersion(app.unit)) && !ConfirmOverwrite(app)) {
+        return;
+    }
+    const FirmwareImage image = loadImage();
+    if (image.data == nullptr || image.size == 0) {
+        // Without an image nothing may be erased: stop before the first command.
+        ReportFailure(app, {MessageBlockFailed, ResultRefused, 0});
+        return;
+    }
+
+    // Pauses of 20 ms must take 20 ms while the unit is being written.
+    BeginPreciseTiming(app);
+    UpdateFailure failure;
+    const bool written = PrepareController(app, failure) && WriteImageBlocks(app, image, failure);
+    if (written) {
+        CompleteUpdate(app);
+    }
+    EndPreciseTiming(app);
+    if (!written) {
+        ReportFailure(app, failure);
+    }
+}
+
+void RunUpdate(AppState& app) {
+    RunUpdateWith(app, LoadFirmwareImage);
+}

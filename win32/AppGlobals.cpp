@@ -1,0 +1,4 @@
+#include "win32/AppGlobals.h"
+
+HINSTANCE appInstance = nullptr;
+HWND mainDialog = nullptr;

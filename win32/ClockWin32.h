@@ -1,0 +1,20 @@
+#pragma once
+// The clock on Windows: pauses are Sleep, precise timing raises the timer resolution to 1 ms
+// (winmm) for as long as an update runs.
+#include "platform/Clock.h"
+
+#include <windows.h>
+
+struct Win32ClockState {
+    // The winmm calls, replaceable so that a test can see that they are balanced.
+    UINT(WINAPI* beginPeriod)(UINT period) = nullptr;
+    UINT(WINAPI* endPeriod)(UINT period) = nullptr;
+    // Raises of the resolution that succeeded and are not yet undone; only these are ended, so
+    // a failed or missing begin never leads to an unmatched timeEndPeriod.
+    unsigned raisedPeriods = 0;
+};
+
+inline constexpr UINT PreciseTimerPeriodMilliseconds = 1;
+
+// Fills in the winmm calls (unless set already) and returns the clock that works on state.
+Clock MakeWin32Clock(Win32ClockState& state);

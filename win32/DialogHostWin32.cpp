@@ -1,0 +1,116 @@
+#include "win32/DialogHostWin32.h"
+
+#include "win32/AppGlobals.h"
+#include "win32/WideText.h"
+
+#include <commctrl.h>
+
+namespace {
+
+HWND AsWindow(HostWindow window) {
+    return reinterpret_cast<HWND>(window);
+}
+HostWindow AsHostWindow(HWND window) {
+    return reinterpret_cast<HostWindow>(window);
+}
+
+void LoadMessageText(void*, std::uint16_t messageId, char16_t* buffer, std::uint32_t bufferSize) {
+    if (bufferSize == 0) {
+        return; // LoadStringW would hand out a pointer into the resource instead
+    }
+    buffer[0] = u'\0'; // an unknown identifier leaves an empty text
+    LoadStringW(appInstance, messageId, AsWide(buffer), static_cast<int>(bufferSize));
+}
+
+void SetControlText(void*, std::int32_t controlId, const char16_t* text) {
+    SetDlgItemTextW(mainDialog, controlId, AsWide(text));
+}
+
+std::uint32_t GetControlTextLength(void*, std::int32_t controlId) {
+    const int length = GetWindowTextLengthW(GetDlgItem(mainDialog, controlId));
+    return length > 0 ? static_cast<std::uint32_t>(length) : 0;
+}
+
+void GetControlText(void*, std::int32_t controlId, char16_t* buffer, std::uint32_t bufferSize) {
+    if (bufferSize == 0) {
+        return;
+    }
+    buffer[0] = u'\0';
+    GetWindowTextW(GetDlgItem(mainDialog, controlId), AsWide(buffer), static_cast<int>(bufferSize));
+}
+
+void EnableControl(void*, std::int32_t controlId, bool enable) {
+    EnableWindow(GetDlgItem(mainDialog, controlId), enable ? TRUE : FALSE);
+}
+
+std::int32_t ShowMessageBox(void*, const char16_t* text, const char16_t* caption,
+                            std::uint32_t style) {
+    return MessageBoxW(mainDialog, AsWide(text), AsWide(caption), style);
+}
+
+HostWindow GetDialogWindow(void*) {
+    return AsHostWindow(mainDialog);
+}
+
+WindowRect GetDialogRect(void*) {
+    RECT rect{};
+    GetWindowRect(mainDialog, &rect);
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+HostWindow CreateProgressWindow(void*, const char16_t* title, std::int32_t x, std::int32_t y,
+                                std::int32_t width, std::int32_t height) {
+    // Neither WS_CHILD nor WS_POPUP: an overlapped window with a title bar showing the text,
+    // owned by the main dialog so that it stays above it and goes with it.
+    const HWND window =
+        CreateWindowExW(0, PROGRESS_CLASSW, AsWide(title), WS_VISIBLE | PBS_SMOOTH, x, y, width,
+                        height, mainDialog, nullptr, appInstance, nullptr);
+    return AsHostWindow(window);
+}
+
+void SetProgressPosition(void*, HostWindow window, std::uint32_t position) {
+    SendMessageW(AsWindow(window), PBM_SETPOS, position, 0);
+    // The update runs no message loop, so the bar would otherwise show its new position only
+    // when the run is over.
+    RedrawWindow(AsWindow(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void DestroyHostWindow(void*, HostWindow window) {
+    if (window != 0) {
+        DestroyWindow(AsWindow(window));
+    }
+}
+
+void RaiseWindow(void*, HostWindow window) {
+    SetWindowPos(AsWindow(window), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void ShowWindowNormal(void*, HostWindow window) {
+    ShowWindow(AsWindow(window), SW_SHOW);
+}
+
+HostWindow GetForegroundHostWindow(void*) {
+    return AsHostWindow(GetForegroundWindow());
+}
+
+} // namespace
+
+DialogHost MakeWin32DialogHost() {
+    DialogHost host{};
+    host.context = nullptr;
+    host.LoadMessageText = LoadMessageText;
+    host.SetControlText = SetControlText;
+    host.GetControlTextLength = GetControlTextLength;
+    host.GetControlText = GetControlText;
+    host.EnableControl = EnableControl;
+    host.ShowMessageBox = ShowMessageBox;
+    host.GetDialogWindow = GetDialogWindow;
+    host.GetDialogRect = GetDialogRect;
+    host.CreateProgressWindow = CreateProgressWindow;
+    host.SetProgressPosition = SetProgressPosition;
+    host.DestroyWindow = DestroyHostWindow;
+    host.RaiseWindow = RaiseWindow;
+    host.ShowWindowNormal = ShowWindowNormal;
+    host.GetForegroundWindow = GetForegroundHostWindow;
+    return host;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The HID host on Windows: SetupAPI enumerates the present HID interfaces, hid.dll reads their
+// attributes and capabilities, and the unit is opened for overlapped I/O so that every write and
+// every read can be given up after a bound instead of blocking the dialog forever.
+#include "platform/HidHost.h"
+
+#include <cstdint>
+
+#include <windows.h>
+
+#include <setupapi.h>
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "device paths are passed as UTF-16");
+
+// Owns one kernel handle (here: the exchange event) and closes it when it goes.
+struct OwnedKernelHandle {
+    HANDLE handle = nullptr;
+
+    OwnedKernelHandle() = default;
+    OwnedKernelHandle(const OwnedKernelHandle&) = delete;
+    OwnedKernelHandle& operator=(const OwnedKernelHandle&) = delete;
+    ~OwnedKernelHandle() { Reset(); }
+
+    void Reset(HANDLE replacement = nullptr) {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+        handle = replacement;
+    }
+};
+
+// Everything the host keeps between calls. Lives as long as the host made from it; not copied.
+struct Win32HidHostState {
+    GUID hidGuid{};
+    // The interface that SetupDiEnumDeviceInterfaces gave last, and for which set and index, so
+    // that the detail calls that follow address the same interface.
+    SP_DEVICE_INTERFACE_DATA interfaceData{};
+    HostList interfaceList = invalidHostList;
+    std::uint32_t interfaceIndex = 0;
+    bool interfaceValid = false;
+    // How long one write or one read may stay pending before it is cancelled.
+    std::uint32_t exchangeTimeoutMilliseconds = ExchangeTimeoutMilliseconds;
+    // Manual-reset event of the OVERLAPPED of every exchange: created once, reused, closed with
+    // the state, so that exchanges leave no handles behind.
+    OwnedKernelHandle exchangeEvent;
+    // GetLastError of the last call that failed, kept until the next failure, so that other
+    // calls made meanwhile (dialogs, drawing) do not overwrite it.
+    DWORD lastError = ERROR_SUCCESS;
+};
+
+// Fills in the HID class GUID and the exchange event, and returns the host that works on state.
+HidHost MakeWin32HidHost(Win32HidHostState& state);

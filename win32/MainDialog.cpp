@@ -1,0 +1,127 @@
+#include "win32/MainDialog.h"
+
+#include "FirmwareVersion.h"
+#include "device/Discovery.h"
+#include "ui/ControlIds.h"
+#include "ui/MessageIds.h"
+#include "ui/PresenceHandling.h"
+#include "ui/Product.h"
+#include "ui/TextFormat.h"
+#include "update/UpdateProcedure.h"
+#include "win32/PaintLogo.h"
+#include "win32/WideText.h"
+
+#include <dbt.h>
+
+extern "C" {
+#include <hidsdi.h>
+}
+
+HDEVNOTIFY deviceNotification = nullptr;
+AppState appState;
+
+namespace {
+
+constexpr std::size_t captionBufferSize = 256;
+constexpr COLORREF warningTextColour = RGB(255, 0, 0);
+
+void ReportRegistrationFailure(HWND window) {
+    char16_t caption[MessageBufferSize];
+    char16_t text[MessageBufferSize];
+    appState.dialog->LoadMessageText(appState.dialog->context, MessageApplicationErrorCaption,
+                                     caption, MessageBufferSize);
+    appState.dialog->LoadMessageText(appState.dialog->context, MessageRegistrationFailed, text,
+                                     MessageBufferSize);
+    MessageBoxW(window, AsWide(text), AsWide(caption), MB_OK | MB_ICONERROR);
+}
+
+bool IsRedControl(HWND control) {
+    return control != nullptr && (control == GetDlgItem(mainDialog, ControlControllerLabel) ||
+                                  control == GetDlgItem(mainDialog, ControlControllerVersion));
+}
+
+} // namespace
+
+void InitMainDialog(HWND window) {
+    mainDialog = window;
+
+    const HICON icon = LoadIconW(appInstance, MAKEINTRESOURCEW(AppIconId));
+    SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
+
+    char16_t caption[captionBufferSize];
+    FormatText(caption, captionBufferSize, CaptionFormat,
+               {TextArgument(SupportedModelName), NumberArgument(CarriedFirmwareVersion >> 8),
+                NumberArgument(CarriedFirmwareVersion & 0xFFu)});
+    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(AsWide(caption)));
+
+    SetDlgItemTextW(mainDialog, ControlUnitLabel, L"Programmiereinheit");
+    SetDlgItemTextW(mainDialog, ControlBootloaderLabel, L"Regler-Bootloader");
+    SetDlgItemTextW(mainDialog, ControlControllerLabel, L"Regler");
+
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_reserved = 0;
+    HidD_GetHidGuid(&filter.dbcc_classguid);
+    deviceNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    if (deviceNotification == nullptr) {
+        ReportRegistrationFailure(window);
+        ExitCleanup();
+        EndDialog(window, 1);
+        return;
+    }
+
+    RunInitialPresenceCheck(appState);
+}
+
+void ExitCleanup() {
+    if (deviceNotification != nullptr) {
+        UnregisterDeviceNotification(deviceNotification);
+        deviceNotification = nullptr;
+    }
+    CloseUnit(appState.unit);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint{};
+        const HDC paintContext = BeginPaint(window, &paint);
+        if (paintContext != nullptr) {
+            PaintLogo(paintContext);
+        }
+        EndPaint(window, &paint);
+        return FALSE;
+    }
+    case WM_INITDIALOG:
+        InitMainDialog(window);
+        return TRUE; // focus on the first tab stop, "Beenden"
+    case WM_COMMAND:
+        // Escape and the close box arrive as IDCANCEL, the identifier of "Beenden".
+        if (LOWORD(wParam) == ControlQuit) {
+            ExitCleanup();
+            EndDialog(window, ControlQuit);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == ControlUpdate) {
+            RunUpdate(appState);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CTLCOLORSTATIC:
+        if (IsRedControl(reinterpret_cast<HWND>(lParam))) {
+            const HDC controlContext = reinterpret_cast<HDC>(wParam);
+            SetTextColor(controlContext, warningTextColour);
+            SetBkMode(controlContext, TRANSPARENT);
+            // The system's own brush: never deleted, so nothing piles up from one message to
+            // the next.
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        return FALSE;
+    case WM_DEVICECHANGE:
+        return HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam)) ? TRUE
+                                                                                           : FALSE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,29 @@
+// HalvernUpdater.exe: one modal dialog, whose message loop is the program's only loop.
+#include "device/UnitConnection.h"
+#include "ui/ControlIds.h"
+#include "win32/ClockWin32.h"
+#include "win32/DialogHostWin32.h"
+#include "win32/HidHostWin32.h"
+#include "win32/MainDialog.h"
+
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    InitCommonControls();
+    // An update blocks the dialog's thread for about 40 s; without this Windows would swap the
+    // dialog and the progress window for a frozen "not responding" copy meanwhile.
+    DisableProcessWindowsGhosting();
+    appInstance = instance;
+
+    static Win32HidHostState hidState;
+    static const HidHost hidHost = MakeWin32HidHost(hidState);
+    static Win32ClockState clockState;
+    static const Clock clock = MakeWin32Clock(clockState);
+    static const DialogHost dialogHost = MakeWin32DialogHost();
+    InitUnitConnection(appState.unit, hidHost, clock);
+    appState.dialog = &dialogHost;
+
+    DialogBoxParamW(appInstance, MAKEINTRESOURCEW(MainDialogTemplateId), nullptr, MainDialogProc,
+                    0);
+    return 0;
+}
