@@ -2,6 +2,14 @@
 // A model of the programming unit and the controller behind it, speaking the report protocol byte
 // for byte. The core uses no exceptions and no heap, so that the same code can run inside a small
 // Windows driver: everything lives in the SimUnit record.
+//
+// Strict like the device: Identify, ReadMemory and SetSystemLock are the unit's own and work in
+// any mode; the other six reach the controller and are refused (SimErrorNoController) in boot mode
+// or with a controller state other than 3. Length bytes, confirmation codes, the fixed arguments
+// and the flags (0 or 1) are checked; bytes the protocol leaves unassigned are not. EraseFirmware
+// needs the write protection off; WriteBlock needs it off, the system lock set and an erase before
+// it. An erase leaves the controller without firmware version (0xFFFF); switching the protection on
+// again after blocks were written makes it report flashedFirmwareVersion.
 #include <cstdint>
 
 inline constexpr std::uint32_t SimFlashCapacity = 128 * 1024;

@@ -9,11 +9,33 @@
 #include "ui/VersionPanel.h"
 #include "update/UpdateSteps.h"
 
+#include <optional>
+#include <string>
+
 namespace {
 
 // The unit's firmware is as new as the carried one or newer; 0xFFFF means there is none.
 bool NeedsConfirmation(std::uint16_t installed) {
     return installed >= CarriedFirmwareVersion && installed != NoControllerFirmware;
+}
+
+// What the question was about: the box's modal loop handles device events, so by the time it is
+// answered the unit may be gone (the lock then fails) or another unit may be open in its place.
+struct AskedUnit {
+    HostHandle device;
+    std::optional<std::u16string> devicePath;
+    std::uint16_t controllerFirmwareVersion;
+};
+
+AskedUnit RememberUnit(const UnitConnection& unit) {
+    return {unit.device, unit.devicePath, GetControllerFirmwareVersion(unit)};
+}
+
+// Another unit opened while the question was open: the answer was not about its controller.
+bool IsOtherUnit(const AskedUnit& asked, const UnitConnection& unit) {
+    return IsUnitOpen(unit) &&
+           (unit.device != asked.device || unit.devicePath != asked.devicePath ||
+            GetControllerFirmwareVersion(unit) != asked.controllerFirmwareVersion);
 }
 
 bool ConfirmOverwrite(const AppState& app) {
@@ -122,8 +144,12 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
         ReportFailure(app, {MessageUnitGone, ResultRefused, ReadSystemError(app)});
         return;
     }
-    if (NeedsConfirmation(GetControllerFirmwareVersion(app.unit)) && !ConfirmOverwrite(app)) {
-        return;
+    if (NeedsConfirmation(GetControllerFirmwareVersion(app.unit))) {
+        const AskedUnit asked = RememberUnit(app.unit);
+        // Anything but Yes, or Yes about a unit that has since been replaced, leaves all as it is.
+        if (!ConfirmOverwrite(app) || IsOtherUnit(asked, app.unit)) {
+            return;
+        }
     }
     const FirmwareImage image = loadImage();
     if (image.data == nullptr || image.size == 0) {

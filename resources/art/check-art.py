@@ -41,11 +41,15 @@ def check_logo(path):
                 green += 1
             else:
                 other += 1
-    corners = [(0, 0), (width - 1, 0), (0, height - 1), (width - 1, height - 1)]
-    for x, y in corners:
-        b, g, r = data[bits_offset + y * row + 3 * x: bits_offset + y * row + 3 * x + 3]
-        if (r, g, b) != (0, 255, 0):
-            return f"corner {x},{y} is not the key colour"
+    # A margin of key colour all round: nothing of the wordmark is cut off at the edges.
+    margin = 6
+    for y in range(height):
+        for x in range(width):
+            if margin <= x < width - margin and margin <= y < height - margin:
+                continue
+            b, g, r = data[bits_offset + y * row + 3 * x: bits_offset + y * row + 3 * x + 3]
+            if (r, g, b) != (0, 255, 0):
+                return f"pixel {x},{height - 1 - y} in the edge margin is not the key colour"
     if other < 2000 or green < 20000:
         return f"implausible picture: {other} drawn pixels, {green} key pixels"
     print(f"logo.bmp: 365x122, 24 bpp, bottom-up, 2835 px/m, {green} key pixels, {other} drawn")

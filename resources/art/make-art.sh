@@ -17,8 +17,8 @@ font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 convert -size 365x122 xc:'#00FF00' +antialias \
     -fill '#1B3A6B' -draw 'polygon 14,100 62,22 116,22 68,100' \
     -fill '#C8102E' -draw 'polygon 50,100 98,22 124,22 76,100' \
-    -font "$font" -pointsize 46 -fill '#1B3A6B' -annotate 0x0+126+78 'ORVALDA' \
-    -fill '#C8102E' -draw 'rectangle 128,88 350,99' \
+    -font "$font" -pointsize 42 -fill '#1B3A6B' -annotate 0x0+128+78 'ORVALDA' \
+    -fill '#C8102E' -draw 'rectangle 130,88 346,99' \
     -alpha off -type TrueColor -compress None \
     -units PixelsPerCentimeter -density 28.35 "BMP3:$here/logo.bmp"
 

@@ -123,6 +123,35 @@ TEST(UpdateFailure, UnitRemovedWhileTheQuestionIsOpen) {
     EXPECT_TRUE(rig->dialog.progressWindows.empty());
 }
 
+TEST(UpdateGuard, YesAboutAUnitReplacedMeanwhileSendsNothing) {
+    SimUnitConfig config;
+    config.controllerFirmwareVersion = 0x0408;
+    auto rig = MakeUpdateRig(config);
+    rig->dialog.boxAnswers = {AnswerYes};
+    // While the question is open the unit is pulled and another one, whose controller holds a
+    // newer firmware, is plugged in and found ready.
+    SimUnitConfig otherConfig;
+    otherConfig.controllerFirmwareVersion = 0x0500;
+    auto other = std::make_unique<SimUnit>();
+    SimResetUnit(*other, otherConfig);
+    rig->dialog.whileBoxOpen = [&](const FakeBox&) {
+        rig->hid.interfaces[0].present = false;
+        CloseUnit(rig->app.unit);
+        rig->hid.interfaces.push_back(MakeUnitInterface(*other, u"\\\\?\\hid#vid_21b8&pid_0001#2"));
+        ASSERT_EQ(DiscoverUnit(rig->app.unit), 0);
+    };
+    const std::uint32_t identified = 3; // Identify, ReadControllerInfo, ReadControllerType
+
+    RunUpdate(rig->app);
+
+    EXPECT_EQ(rig->dialog.boxes.size(), 1u);
+    EXPECT_TRUE(UpdateRequests(*rig).empty());
+    EXPECT_EQ(other->logCount, identified);
+    EXPECT_TRUE(IsUnitOpen(rig->app.unit));
+    EXPECT_EQ(GetControllerFirmwareVersion(rig->app.unit), 0x0500);
+    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+}
+
 TEST(UpdateFailure, EachPreparingCommandStopsTheRunWithItsMessage) {
     struct Case {
         const char* name;
@@ -215,12 +244,13 @@ TEST(UpdateFailure, BlockFailingInTheMiddleStopsEverything) {
         rig->timeline.push_back("box");
         progressAliveAtBox = rig->dialog.progressWindows.at(0).alive;
     };
+    // An error reply leaves the system error as it was; the box shows that value.
+    rig->hid.lastError = 0x4D2;
     RunUpdate(rig->app);
 
     EXPECT_FALSE(progressAliveAtBox);
     ExpectFailureReported(*rig, MessageBlockFailed,
-                          u"Das System meldet Fehlercode 0x00000e08-0x" +
-                              std::u16string(u"00000000"));
+                          u"Das System meldet Fehlercode 0x00000e08-0x000004d2");
     const std::vector<std::string> sends = TimelineEvents(*rig, "send");
     ASSERT_EQ(sends.size(), 4u + 700u);
     EXPECT_EQ(sends.back(), "send 1B words 12");
@@ -232,16 +262,18 @@ TEST(UpdateFailure, BlockFailingInTheMiddleStopsEverything) {
     EXPECT_EQ(rig->sim->flashHighWater, 699u * 48u);
 }
 
-TEST(UpdateFailure, WriteErrorShowsResultAndSystemErrorAsHex) {
-    // The host reports the write error value that Windows gives for a failed HID write.
+TEST(UpdateFailure, AddressNotTakenShowsResultAndSystemError) {
+    // A HID write that fails leaves ERROR_GEN_FAILURE (31) as the system error.
     SimUnitConfig config;
     config.faults[0x1F] = {SimFaultKind::WriteFails, 0, 0};
     auto rig = MakeUpdateRig(config);
     RunUpdate(rig->app);
-    ASSERT_EQ(rig->dialog.boxes.size(), 1u);
-    const std::string text = ToUtf8(rig->dialog.boxes[0].text);
-    const std::string line = "\r\nDas System meldet Fehlercode 0xfffffffe-0x";
-    EXPECT_NE(text.find(line), std::string::npos) << text;
+    ExpectFailureReported(*rig, MessageAddressFailed,
+                          u"Das System meldet Fehlercode 0xfffffffe-0x0000001f");
+    EXPECT_EQ(ToUtf8(rig->dialog.boxes.at(0).text),
+              "Die Speicheradresse, an welche die neue Firmware geschrieben wird, konnte nicht "
+              "gesetzt werden. Das Update wird abgebrochen\r\nDas System meldet Fehlercode "
+              "0xfffffffe-0x0000001f");
 }
 
 TEST(UpdateFailure, ReportComposesTextAndCodeLine) {
