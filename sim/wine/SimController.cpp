@@ -6,6 +6,7 @@
 //   HalvernSimCtl unplug-all                 remove every simulated device node
 //   HalvernSimCtl unplug-at N [vid=.. pid=..] [timeout=ms]
 //                                             remove it once it has taken N requests
+//   HalvernSimCtl cycles N [key=value...]   unplug and plug a plugged unit N times
 //   HalvernSimCtl set key=value...           change a plugged unit's configuration, keep its state
 //   HalvernSimCtl state [vid=.. pid=..] [log=file] [flash=file]
 //                                             print its counters, write its request log and flash
@@ -167,7 +168,7 @@ bool ParseOptions(SimUnitConfig& config, int argc, wchar_t** argv, int first,
     return true;
 }
 
-int Plug(const SimUnitConfig& config) {
+int Plug(const SimUnitConfig& config, bool report = true) {
     LARGE_INTEGER start = Now();
     std::string node = UnitNodeName(config);
     if (!WriteConfig(node, config)) {
@@ -221,7 +222,9 @@ int Plug(const SimUnitConfig& config) {
                      node.c_str());
         return 1;
     }
-    std::printf("plugged %s in %.1f ms\n", node.c_str(), Milliseconds(start, Now()));
+    if (report) {
+        std::printf("plugged %s in %.1f ms\n", node.c_str(), Milliseconds(start, Now()));
+    }
     return 0;
 }
 
@@ -486,6 +489,26 @@ int Probe(int count) {
     return 0;
 }
 
+// Unplugs and plugs the unit count times, each time waiting until its HID interface is gone and
+// back, as a user pulling and reinserting the cable would.
+int Cycles(const SimUnitConfig& config, int count) {
+    LARGE_INTEGER start = Now();
+    for (int i = 0; i < count; ++i) {
+        std::wstring wanted = L"ROOT\\" + Widen(UnitNodeName(config));
+        if (RemoveNodes(wanted) <= 0 ||
+            !WaitForInterface(config.vendorId, config.productId, false, 10000)) {
+            std::fprintf(stderr, "HalvernSimCtl: unplug %d of %d failed\n", i + 1, count);
+            return 1;
+        }
+        if (Plug(config, false) != 0) {
+            std::fprintf(stderr, "HalvernSimCtl: plug %d of %d failed\n", i + 1, count);
+            return 1;
+        }
+    }
+    std::printf("cycles=%d average=%.1f ms\n", count, Milliseconds(start, Now()) / count);
+    return 0;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: HalvernSimCtl plug|unplug|unplug-at N|set|state|probe [...]\n");
     return 2;
@@ -531,6 +554,12 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         return UnplugAt(*config, static_cast<std::uint32_t>(_wtoi(argv[2])), timeout);
+    }
+    if (command == L"cycles") {
+        if (argc < 3 || !ParseOptions(*config, argc, argv, 3, nullptr)) {
+            return Usage();
+        }
+        return Cycles(*config, _wtoi(argv[2]));
     }
     if (!ParseOptions(*config, argc, argv, 2, &extra)) {
         return 2;

@@ -136,9 +136,9 @@ scenario_incompatible() {
     expect_value "$box" caption "$(msg 40033)"
     expect_value "$box" text "$(msg 40034 | sed 's/%s/HALVERN 160/')"
     expect_value "$box" icon information
-    expect_value "$box" buttons "2:OK"
+    expect_value "$box" buttons "1:OK"
     expect_value "$box" dialogVisible 0 # the box comes before the dialog is shown
-    ui answer 2 5000 >/dev/null || fail "could not close the box"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40035)"
     shot incompatible-notice
     expect_value "$DUMP" visible 1
@@ -285,7 +285,7 @@ scenario_version_question_yes() {
     state=$(ctl state)
     expect_value "$state" command_0x1E 1
     expect_value "$state" command_0x1B 1
-    ui answer 2 5000 >/dev/null
+    ui answer 1 5000 >/dev/null
 }
 
 scenario_erase_fails() {
@@ -299,8 +299,8 @@ scenario_erase_fails() {
     expect_value "$box" caption "$(msg 40002)"
     expect_prefix "$box" text "$(msg 40028)\\r\\nDas System meldet Fehlercode 0x00000e55-0x"
     expect_value "$box" icon error
-    expect_value "$box" buttons "2:OK"
-    ui answer 2 5000 >/dev/null || fail "could not close the box"
+    expect_value "$box" buttons "1:OK"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40030)"
     expect_value "$DUMP" control.1002.enabled 0
     expect_panel_empty
@@ -324,7 +324,7 @@ scenario_unplug_during_blocks() {
     expect_prefix "$box" text "$(msg 40009)\\r\\nDas System meldet Fehlercode 0xfffffffe-0x"
     expect_value "$box" icon error
     ui no-progress 1000 >/dev/null || fail "the progress window outlived the failure"
-    ui answer 2 5000 >/dev/null || fail "could not close the box"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40030)"
     expect_value "$DUMP" control.1002.enabled 0
     expect_panel_empty
@@ -347,7 +347,7 @@ scenario_unit_stops_answering() {
     shot unit-stops-answering
     expect_value "$box" caption "$(msg 40002)"
     expect_prefix "$box" text "$(msg 40009)\\r\\nDas System meldet Fehlercode 0xfffffffd-0x"
-    ui answer 2 5000 >/dev/null || fail "could not close the box"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40030)"
     expect_value "$DUMP" control.1002.enabled 0
     printf 'unanswered request: failure box %.1f s after the click\n' \
@@ -356,4 +356,37 @@ scenario_unit_stops_answering() {
     ctl unplug >/dev/null
     ctl plug >/dev/null || fail "replug failed"
     settle "$(msg 40000 | cut -c1-40)"
+}
+
+# --- figures ---------------------------------------------------------------------------------------
+
+# Exchange time through the stack, and the program's handles and GDI objects before and after 100
+# plug/unplug cycles of the open unit. A leak of one handle per cycle or more fails the scenario.
+scenario_plug_cycles() {
+    ctl plug >/dev/null || fail "plug failed"
+    ctl probe 1000 | grep -E '^(written|exchanges)=' || fail "probe failed"
+    ctl unplug >/dev/null
+    ctl plug >/dev/null || fail "replug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    local before after
+    before=$(ui resources) || fail "no resource counts"
+    ctl cycles 100 || fail "the cycles failed"
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.1002.enabled 1
+    after=$(ui resources) || fail "no resource counts"
+    echo "before 100 cycles: $(tr '\n' ' ' <<<"$before")"
+    echo "after 100 cycles:  $(tr '\n' ' ' <<<"$after")"
+    local key b a
+    for key in handles gdiObjects userObjects; do
+        b=$(sed -n "s/^$key=//p" <<<"$before")
+        a=$(sed -n "s/^$key=//p" <<<"$after")
+        if [ -z "$a" ] || [ -z "$b" ] || [ "$a" -ge $((b + 50)) ]; then
+            fail "$key grew from $b to $a over 100 cycles"
+        fi
+    done
+    local state
+    state=$(ctl state)
+    # Every arrival identifies the unit again: 3 requests each, nothing more.
+    expect_value "$state" command_0x08 101
 }
