@@ -1,12 +1,16 @@
 // Plugs, unplugs, configures and reads back simulated programming units under Wine (or Windows):
 // each unit is a root-enumerated device node served by the simulated unit's HID minidriver.
 //
-//   HalvernSimCtl plug [key=value...]        configure and plug a unit (see SimUnitOptions.h)
+//   HalvernSimCtl plug [key=value...]        configure and plug a unit (see SimUnitOptions.h);
+//                                             the same options again continue the same unit
+//                                             (flash, log and counts kept)
 //   HalvernSimCtl unplug [vid=.. pid=..]     remove it
 //   HalvernSimCtl unplug-all                 remove every simulated device node
 //   HalvernSimCtl unplug-at N [vid=.. pid=..] [timeout=ms]
 //                                             remove it once it has taken N requests
-//   HalvernSimCtl cycles N [key=value...]   unplug and plug a plugged unit N times
+//   HalvernSimCtl cycles N [await=R] [key=value...]
+//                                             unplug and plug a plugged unit N times; with
+//                                             await, wait each time for R requests of the host
 //   HalvernSimCtl set key=value...           change a plugged unit's configuration, keep its state
 //   HalvernSimCtl state [vid=.. pid=..] [log=file] [flash=file]
 //                                             print its counters, write its request log and flash
@@ -155,7 +159,7 @@ bool ParseOptions(SimUnitConfig& config, int argc, wchar_t** argv, int first,
         std::size_t equals = word.find('=');
         std::string key = word.substr(0, equals);
         if (extra != nullptr && equals != std::string::npos &&
-            (key == "log" || key == "flash" || key == "timeout")) {
+            (key == "log" || key == "flash" || key == "timeout" || key == "await")) {
             extra->emplace_back(key, word.substr(equals + 1));
             continue;
         }
@@ -491,9 +495,13 @@ int Probe(int count) {
 
 // Unplugs and plugs the unit count times, each time waiting until its HID interface is gone and
 // back, as a user pulling and reinserting the cable would.
-int Cycles(const SimUnitConfig& config, int count) {
+// With awaited > 0, each plug also waits until the host has sent that many requests to the unit
+// (a program identifying it), so that no arrival overtakes the host.
+int Cycles(const SimUnitConfig& config, int count, std::uint32_t awaited) {
     LARGE_INTEGER start = Now();
+    auto state = std::make_unique<UnitState>();
     for (int i = 0; i < count; ++i) {
+        std::uint32_t before = ReadUnit(config, *state) ? state->unit.exchangeCount : 0;
         std::wstring wanted = L"ROOT\\" + Widen(UnitNodeName(config));
         if (RemoveNodes(wanted) <= 0 ||
             !WaitForInterface(config.vendorId, config.productId, false, 10000)) {
@@ -503,6 +511,17 @@ int Cycles(const SimUnitConfig& config, int count) {
         if (Plug(config, false) != 0) {
             std::fprintf(stderr, "HalvernSimCtl: plug %d of %d failed\n", i + 1, count);
             return 1;
+        }
+        DWORD waitStart = GetTickCount();
+        while (awaited > 0 &&
+               !(ReadUnit(config, *state) && state->unit.exchangeCount >= before + awaited)) {
+            if (GetTickCount() - waitStart > 10000) {
+                std::fprintf(stderr,
+                             "HalvernSimCtl: after plug %d the host sent %u of %u requests\n",
+                             i + 1, state->unit.exchangeCount - before, awaited);
+                return 1;
+            }
+            Sleep(2);
         }
     }
     std::printf("cycles=%d average=%.1f ms\n", count, Milliseconds(start, Now()) / count);
@@ -556,10 +575,16 @@ int wmain(int argc, wchar_t** argv) {
         return UnplugAt(*config, static_cast<std::uint32_t>(_wtoi(argv[2])), timeout);
     }
     if (command == L"cycles") {
-        if (argc < 3 || !ParseOptions(*config, argc, argv, 3, nullptr)) {
+        if (argc < 3 || !ParseOptions(*config, argc, argv, 3, &extra)) {
             return Usage();
         }
-        return Cycles(*config, _wtoi(argv[2]));
+        std::uint32_t awaited = 0;
+        for (const auto& [key, value] : extra) {
+            if (key == "await") {
+                awaited = static_cast<std::uint32_t>(std::stoul(value));
+            }
+        }
+        return Cycles(*config, _wtoi(argv[2]), awaited);
     }
     if (!ParseOptions(*config, argc, argv, 2, &extra)) {
         return 2;

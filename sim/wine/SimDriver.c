@@ -169,7 +169,14 @@ static NTSTATUS NTAPI SimAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT fdo) {
     slot = TakeSlot(nodeName);
     if (slot >= 0) {
         struct SimSlot* s = &slots[slot];
-        SimGlueReset(slot, ReadConfig(nodeName));
+        const void* config = ReadConfig(nodeName);
+        /* The same node plugged in again with the same configuration is the same unit: its
+         * controller keeps what was flashed, and its log and counts go on. */
+        if (s->used && NameEquals(s->nodeName, nodeName) && SimGlueSameConfig(slot, config)) {
+            SimGlueReplug(slot);
+        } else {
+            SimGlueReset(slot, config);
+        }
         CopyName(s->nodeName, nodeName, 32);
         KeInitializeEvent(&s->replyEvent, SynchronizationEvent, FALSE);
         s->replyReady = 0;

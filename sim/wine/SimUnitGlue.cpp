@@ -43,6 +43,15 @@ void SimGlueReset(int slot, const void* config) {
     SimResetUnit(*unit, CopyConfig(config));
 }
 
+int SimGlueSameConfig(int slot, const void* config) {
+    return config != nullptr &&
+           __builtin_memcmp(&Unit(slot).config, config, sizeof(SimUnitConfig)) == 0;
+}
+
+void SimGlueReplug(int slot) {
+    SimReplugUnit(Unit(slot));
+}
+
 void SimGlueSetConfig(int slot, const void* config) {
     Unit(slot).config = CopyConfig(config);
 }

@@ -13,6 +13,10 @@ unsigned int SimGlueConfigSize(void);
 const void* SimGlueUnitBytes(int slot);
 /* Resets the unit of a slot with a configuration (config may be 0: the model's defaults). */
 void SimGlueReset(int slot, const void* config);
+/* Nonzero when config is byte for byte the configuration of the slot's unit. */
+int SimGlueSameConfig(int slot, const void* config);
+/* The slot's unit plugged in again: it keeps its flash, log and counts. */
+void SimGlueReplug(int slot);
 /* Replaces the configuration of a slot's unit and keeps its state. */
 void SimGlueSetConfig(int slot, const void* config);
 int SimGlueWrite(int slot, const unsigned char* report, unsigned int length);

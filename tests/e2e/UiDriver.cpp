@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -284,16 +285,20 @@ int Box(DWORD timeoutMs) {
     PrintUtf8(L"caption", WindowText(box));
     PrintUtf8(L"text", WindowText(GetDlgItem(box, messageBoxTextId)));
     PrintUtf8(L"icon", IconKind(box));
-    std::wstring buttons;
+    // Button texts are the system's (its language); the identifiers are what the program sees.
+    std::wstring buttons, buttonIds;
     for (HWND child : Children(box)) {
         if (ClassName(child) == L"Button" && IsWindowVisible(child)) {
             if (!buttons.empty()) {
                 buttons += L",";
+                buttonIds += L",";
             }
             buttons += std::to_wstring(GetDlgCtrlID(child)) + L":" + WindowText(child);
+            buttonIds += std::to_wstring(GetDlgCtrlID(child));
         }
     }
     PrintUtf8(L"buttons", buttons);
+    PrintUtf8(L"buttonIds", buttonIds);
     HWND dialog = FindMainDialog();
     PrintUtf8(L"dialogVisible", dialog != nullptr && IsWindowVisible(dialog) ? L"1" : L"0");
     return 0;
@@ -335,9 +340,14 @@ int Progress(DWORD timeoutMs) {
         return Missing(L"progress window", timeoutMs);
     }
     DWORD_PTR position = 0;
-    SendMessageTimeoutW(progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, messageTimeout, &position);
-    PrintUtf8(L"title", WindowText(progress));
-    PrintUtf8(L"position", std::to_wstring(position));
+    // The program's thread is busy writing blocks: the title comes from the window manager, and
+    // the position only when the thread answers.
+    wchar_t title[256] = {};
+    GetWindowTextW(progress, title, 256);
+    PrintUtf8(L"title", title);
+    if (SendMessageTimeoutW(progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 200, &position)) {
+        PrintUtf8(L"position", std::to_wstring(position));
+    }
     return 0;
 }
 
@@ -346,6 +356,62 @@ int NoProgress(DWORD timeoutMs) {
         WaitFor([]() -> HWND { return FindProgress() == nullptr ? GetDesktopWindow() : nullptr; },
                 timeoutMs);
     return gone != nullptr ? 0 : Missing(L"end of the progress window", timeoutMs);
+}
+
+// The handles a process holds, from the system's handle table (Wine answers this one; its
+// GetProcessHandleCount and GetGuiResources give 0 for every process).
+long CountHandles(DWORD processId) {
+    struct HandleEntry {
+        ULONG ownerProcessId;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    std::vector<unsigned char> buffer(1 << 20);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        LONG status =
+            NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), buffer.data(),
+                                     static_cast<ULONG>(buffer.size()), &needed);
+        if (status == static_cast<LONG>(0xC0000004)) { // STATUS_INFO_LENGTH_MISMATCH
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (status != 0) {
+            return -1;
+        }
+        ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+        const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(void*));
+        long owned = 0;
+        for (ULONG i = 0; i < count; ++i) {
+            owned += entries[i].ownerProcessId == processId ? 1 : 0;
+        }
+        return owned;
+    }
+    return -1;
+}
+
+struct WindowCount {
+    DWORD processId;
+    long windows;
+};
+
+BOOL CALLBACK CountChildProc(HWND, LPARAM context) {
+    ++reinterpret_cast<WindowCount*>(context)->windows;
+    return TRUE;
+}
+
+BOOL CALLBACK CountWindowProc(HWND window, LPARAM context) {
+    auto* count = reinterpret_cast<WindowCount*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == count->processId) {
+        ++count->windows;
+        EnumChildWindows(window, CountChildProc, context);
+    }
+    return TRUE;
 }
 
 int Resources() {
@@ -360,9 +426,10 @@ int Resources() {
         std::fwprintf(stderr, L"HalvernUiDriver: OpenProcess failed, error %lu\n", GetLastError());
         return 1;
     }
-    DWORD handles = 0;
-    GetProcessHandleCount(process, &handles);
-    PrintUtf8(L"handles", std::to_wstring(handles));
+    PrintUtf8(L"handles", std::to_wstring(CountHandles(processId)));
+    WindowCount windows{processId, 0};
+    EnumWindows(CountWindowProc, reinterpret_cast<LPARAM>(&windows));
+    PrintUtf8(L"windows", std::to_wstring(windows.windows));
     PrintUtf8(L"gdiObjects", std::to_wstring(GetGuiResources(process, GR_GDIOBJECTS)));
     PrintUtf8(L"userObjects", std::to_wstring(GetGuiResources(process, GR_USEROBJECTS)));
     CloseHandle(process);

@@ -7,13 +7,13 @@ endif()
 add_executable(HalvernUiDriver ${CMAKE_CURRENT_LIST_DIR}/UiDriver.cpp)
 target_compile_options(HalvernUiDriver PRIVATE -municode)
 target_link_options(HalvernUiDriver PRIVATE -municode)
-target_link_libraries(HalvernUiDriver PRIVATE comctl32 gdi32 user32 halvern_warnings)
+target_link_libraries(HalvernUiDriver PRIVATE comctl32 gdi32 user32 ntdll halvern_warnings)
 
 set(HALVERN_E2E_PREFIX "${PROJECT_BINARY_DIR}/e2e-wineprefix")
 set(HALVERN_E2E_SCENARIOS
     no_unit ready_tessavo ready_merrowin boot_mode no_controller incompatible
     arrival_and_removal foreign_device full_update version_question_no
-    version_question_yes erase_fails unplug_during_blocks unit_stops_answering)
+    version_question_yes erase_fails unplug_during_blocks unit_stops_answering plug_cycles)
 foreach(scenario IN LISTS HALVERN_E2E_SCENARIOS)
     add_test(NAME e2e_${scenario}
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run-scenario.sh ${scenario})
