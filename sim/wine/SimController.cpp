@@ -232,6 +232,9 @@ int Plug(const SimUnitConfig& config, bool report = true) {
     return 0;
 }
 
+struct UnitState;
+bool WaitUnitGone(const SimUnitConfig& config, DWORD timeoutMs);
+
 // Removes the simulated device nodes whose first hardware ID is wanted (all of them when wanted
 // is empty); returns how many, or -1 on a failure.
 int RemoveNodes(const std::wstring& wanted) {
@@ -285,7 +288,8 @@ int Unplug(const SimUnitConfig& config) {
         std::fprintf(stderr, "HalvernSimCtl: no device node %ls\n", wanted.c_str());
         return 1;
     }
-    if (!WaitForInterface(config.vendorId, config.productId, false, 10000)) {
+    if (!WaitForInterface(config.vendorId, config.productId, false, 10000) ||
+        !WaitUnitGone(config, 10000)) {
         std::fprintf(stderr, "HalvernSimCtl: removed, but the HID interface is still there\n");
         return 1;
     }
@@ -316,6 +320,20 @@ bool ReadUnit(const SimUnitConfig& config, UnitState& state) {
     }
     std::memcpy(&state.info, buffer.data(), sizeof state.info);
     std::memcpy(&state.unit, buffer.data() + sizeof state.info, sizeof state.unit);
+    return true;
+}
+
+// Waits until the driver has seen the unit's device go (its slot no longer present), so that a
+// plug right after finds the slot free and continues the same unit.
+bool WaitUnitGone(const SimUnitConfig& config, DWORD timeoutMs) {
+    auto state = std::make_unique<UnitState>();
+    DWORD start = GetTickCount();
+    while (ReadUnit(config, *state) && state->info.present != 0) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(2);
+    }
     return true;
 }
 
@@ -504,7 +522,8 @@ int Cycles(const SimUnitConfig& config, int count, std::uint32_t awaited) {
         std::uint32_t before = ReadUnit(config, *state) ? state->unit.exchangeCount : 0;
         std::wstring wanted = L"ROOT\\" + Widen(UnitNodeName(config));
         if (RemoveNodes(wanted) <= 0 ||
-            !WaitForInterface(config.vendorId, config.productId, false, 10000)) {
+            !WaitForInterface(config.vendorId, config.productId, false, 10000) ||
+            !WaitUnitGone(config, 10000)) {
             std::fprintf(stderr, "HalvernSimCtl: unplug %d of %d failed\n", i + 1, count);
             return 1;
         }

@@ -55,5 +55,5 @@ stop_program
 wine "$SIMCTL" unplug-all >/dev/null 2>&1
 wineserver -k >/dev/null 2>&1
 printf 'scenario %s: %.1f s, %d failure(s)\n' "$scenario" "$(echo "$ended - $started" | bc)" \
-    "$failures"
+    "$failures" | tee -a "$ARTIFACTS/figures.txt"
 [ "$failures" -eq 0 ]

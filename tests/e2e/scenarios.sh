@@ -35,6 +35,9 @@ expect_prefix() {
     fi
 }
 
+# A measured figure: printed, and kept in the scenario's figures.txt.
+figure() { echo "$*" | tee -a "$ARTIFACTS/figures.txt"; }
+
 shot() { import -window root "$ARTIFACTS/$1.png" 2>/dev/null || fail "no screenshot $1"; }
 
 start_program() {
@@ -243,8 +246,8 @@ scenario_full_update() {
     check_full_update_log "$(unit_state)"
     local wall
     wall=$(echo "$end - $begin" | bc)
-    printf 'full update: %.2f s wall, %.3f of the 39.800 s pause floor\n' "$wall" \
-        "$(echo "$wall / 39.8" | bc -l)"
+    figure "$(printf 'full update: %.2f s wall, %.3f times the 39.800 s pause floor' "$wall" \
+        "$(echo "$wall / 39.8" | bc -l)")"
 }
 
 scenario_version_question_no() {
@@ -351,8 +354,8 @@ scenario_unit_stops_answering() {
     ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40030)"
     expect_value "$DUMP" control.1002.enabled 0
-    printf 'unanswered request: failure box %.1f s after the click\n' \
-        "$(echo "$end - $begin" | bc)"
+    figure "$(printf 'unanswered request: failure box %.1f s after the click' \
+        "$(echo "$end - $begin" | bc)")"
     # The program is still responsive: the unit is plugged in again and found.
     ctl unplug >/dev/null
     ctl plug >/dev/null || fail "replug failed"
@@ -366,7 +369,10 @@ scenario_unit_stops_answering() {
 # (GDI and USER object counts are printed too, but Wine's GetGuiResources always answers 0.)
 scenario_plug_cycles() {
     ctl plug >/dev/null || fail "plug failed"
-    ctl probe 1000 | grep -E '^(written|exchanges)=' || fail "probe failed"
+    local probe cycles
+    probe=$(ctl probe 1000) || fail "probe failed"
+    expect_prefix "$probe" written 59 # Wine counts the report ID byte out of the written length
+    figure "exchange through the stack: $(grep -E '^exchanges=' <<<"$probe")"
     ctl unplug >/dev/null
     ctl plug >/dev/null || fail "replug failed"
     start_program
@@ -374,12 +380,13 @@ scenario_plug_cycles() {
     local before after
     before=$(ui resources) || fail "no resource counts"
     # Each arrival must be identified (3 requests) before the next unplug.
-    ctl cycles 100 await=3 || fail "the cycles failed"
+    cycles=$(ctl cycles 100 await=3) || fail "the cycles failed: $cycles"
+    figure "plug cycles: $cycles"
     settle "$(msg 40000 | cut -c1-40)"
     expect_value "$DUMP" control.1002.enabled 1
     after=$(ui resources) || fail "no resource counts"
-    echo "before 100 cycles: $(tr '\n' ' ' <<<"$before")"
-    echo "after 100 cycles:  $(tr '\n' ' ' <<<"$after")"
+    figure "before 100 cycles: $(tr '\n' ' ' <<<"$before")"
+    figure "after 100 cycles:  $(tr '\n' ' ' <<<"$after")"
     local key b a
     for key in handles windows; do
         b=$(sed -n "s/^$key=//p" <<<"$before")
