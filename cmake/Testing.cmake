@@ -26,7 +26,9 @@ function(halvern_add_test name)
         set_tests_properties(${name} PROPERTIES
             ENVIRONMENT "WINEPREFIX=${HALVERN_WINEPREFIX}"
             RUN_SERIAL TRUE
-            TIMEOUT 600)
+            TIMEOUT 600
+            # Wine's own report of a crash, in case the exit code does not show it.
+            FAIL_REGULAR_EXPRESSION "wine: Unhandled")
     else()
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
     endif()

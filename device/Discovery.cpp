@@ -3,9 +3,12 @@
 #include "device/Identification.h"
 #include "device/Results.h"
 
+#include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -29,9 +32,9 @@ DetailBuffer AllocateDetailBuffer(std::uint32_t bytes) {
 // The device path the host placed in the buffer, taken only when it ends inside the buffer; a
 // path elsewhere is the host's own, terminated string.
 std::optional<std::u16string> PathInBuffer(const DetailBuffer& buffer, const char16_t* path) {
-    const auto* begin = reinterpret_cast<const unsigned char*>(buffer.words.get());
-    const auto* end = begin + buffer.bytes;
-    const auto* at = reinterpret_cast<const unsigned char*>(path);
+    const auto begin = reinterpret_cast<std::uintptr_t>(buffer.words.get());
+    const auto end = begin + buffer.bytes;
+    const auto at = reinterpret_cast<std::uintptr_t>(path);
     if (at < begin || at >= end) {
         return std::u16string(path);
     }

@@ -75,9 +75,11 @@ std::uint32_t QueryInterfaceDetailSize(void* context, HostList list, std::uint32
         return 0;
     }
     DWORD requiredBytes = 0;
-    // Fails by design (no buffer); only the size it reports counts.
+    // Fails by design (no buffer) with ERROR_INSUFFICIENT_BUFFER; only the size it reports counts,
+    // and only a call that gives no size is a failure worth keeping.
     if (!SetupDiGetDeviceInterfaceDetailW(ToHandle(list), &state.interfaceData, nullptr, 0,
-                                          &requiredBytes, nullptr)) {
+                                          &requiredBytes, nullptr) &&
+        requiredBytes == 0) {
         Fail(state);
     }
     return requiredBytes;
@@ -170,6 +172,9 @@ bool GetPreparsedData(void* context, HostHandle device, HostPreparsed* preparsed
 }
 
 std::uint32_t GetCaps(void*, HostPreparsed preparsed, HidCapabilities* caps) {
+    if (preparsed == 0) {
+        return static_cast<std::uint32_t>(HIDP_STATUS_INVALID_PREPARSED_DATA);
+    }
     HIDP_CAPS hidCaps{};
     const NTSTATUS status =
         HidP_GetCaps(reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed), &hidCaps);

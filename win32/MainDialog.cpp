@@ -19,6 +19,7 @@ extern "C" {
 
 HDEVNOTIFY deviceNotification = nullptr;
 AppState appState;
+RegisterDeviceEventsCall registerDeviceEvents = RegisterDeviceNotificationW;
 
 namespace {
 
@@ -59,11 +60,12 @@ void InitMainDialog(HWND window) {
     SetDlgItemTextW(mainDialog, ControlControllerLabel, L"Regler");
 
     DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    static_assert(sizeof filter == 32, "the filter record as the system expects it");
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_reserved = 0;
     HidD_GetHidGuid(&filter.dbcc_classguid);
-    deviceNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    deviceNotification = registerDeviceEvents(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     if (deviceNotification == nullptr) {
         ReportRegistrationFailure(window);
         ExitCleanup();

@@ -10,6 +10,10 @@ extern HDEVNOTIFY deviceNotification;
 // The unit record and the dialog operations that the portable logic works on.
 extern AppState appState;
 
+// RegisterDeviceNotificationW; replaceable so that a test can make the registration fail.
+using RegisterDeviceEventsCall = HDEVNOTIFY(WINAPI*)(HANDLE recipient, LPVOID filter, DWORD flags);
+extern RegisterDeviceEventsCall registerDeviceEvents;
+
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // WM_INITDIALOG: caption, icon, labels, the registration for device events, the first look at

@@ -11,10 +11,7 @@ halvern_add_library(halvern_win32_app
         ${CMAKE_CURRENT_SOURCE_DIR}/MainDialog.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/PaintLogo.cpp
     LIBS
-        halvern_win32_dialog halvern_update
-        # Right after the update procedure, so that its LoadFirmwareImage is the resource one.
-        $<TARGET_NAME_IF_EXISTS:halvern_win32_image>
-        halvern_ui halvern_device halvern_messages halvern_win32
+        halvern_win32_dialog halvern_update halvern_ui halvern_device halvern_messages halvern_win32
         comctl32 msimg32 setupapi hid winmm gdi32 user32)
 
 # The resources that the program and the dialog tests carry. Object libraries: their objects
@@ -25,7 +22,18 @@ function(halvern_link_program_resources target)
         $<TARGET_NAME_IF_EXISTS:halvern_rc_strings> $<TARGET_NAME_IF_EXISTS:halvern_rc_firmware>)
 endfunction()
 
+# The carried image from RCDATA 119. The update library also brings the portable array version
+# of LoadFirmwareImage (for the native build); compiled into the target itself, the resource
+# version is the one the linker has before it opens any library, so the array's is never used.
+function(halvern_use_resource_image target)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/win32/FirmwareImageResource.cpp)
+    set_source_files_properties(${PROJECT_SOURCE_DIR}/win32/FirmwareImageResource.cpp
+        TARGET_DIRECTORY ${target}
+        PROPERTIES COMPILE_DEFINITIONS "UNICODE;_UNICODE;WIN32_LEAN_AND_MEAN;NOMINMAX")
+endfunction()
+
 add_executable(HalvernUpdater WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/WinMain.cpp)
 target_link_options(HalvernUpdater PRIVATE -static -municode)
 target_link_libraries(HalvernUpdater PRIVATE halvern_win32_app halvern_warnings)
 halvern_link_program_resources(HalvernUpdater)
+halvern_use_resource_image(HalvernUpdater)

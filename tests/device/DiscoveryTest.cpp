@@ -116,6 +116,32 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
     }
 }
 
+// The simulated fetch, with the terminator of interface 0's path overwritten: a host that hands
+// back a path running to the end of the buffer.
+HidHost simHostForFetch{};
+const char16_t* FetchUnterminated(void* context, HostList list, std::uint32_t index, void* buffer,
+                                  std::uint32_t bufferBytes) {
+    const char16_t* path =
+        simHostForFetch.FetchInterfaceDetail(context, list, index, buffer, bufferBytes);
+    if (path != nullptr && index == 0) {
+        static_cast<char16_t*>(buffer)[bufferBytes / sizeof(char16_t) - 1] = u'x';
+    }
+    return path;
+}
+
+TEST(DiscoveryTest, APathNotEndingInsideItsDetailBufferIsSkipped) {
+    DeviceBench bench;
+    bench.PlugUnit(ReadyUnitConfig());
+    bench.hid.interfaces.insert(bench.hid.interfaces.begin(), Foreign(secondPath, 0x21B8, 2));
+    simHostForFetch = bench.hid.host;
+    bench.hid.host.FetchInterfaceDetail = FetchUnterminated;
+
+    EXPECT_EQ(DiscoverUnit(bench.record), ResultSuccess);
+    EXPECT_EQ(CountCalls(bench.hid, "open"), 1u) << "an unterminated path was opened";
+    EXPECT_EQ(bench.record.devicePath, unitPath);
+    ExpectReleased(bench);
+}
+
 TEST(DiscoveryTest, ListOrMatchMissingLeavesTheNoDeviceState) {
     const struct {
         const char* name;

@@ -1,6 +1,7 @@
 // The dialog operations on real windows: the progress window, control texts and enabling, the
 // z-order, with a plain top-level window standing in for the main dialog.
 #include "platform/DialogHost.h"
+#include "ui/MessageCatalogue.h"
 #include "win32/AppGlobals.h"
 #include "win32/DialogHostWin32.h"
 
@@ -141,6 +142,18 @@ TEST_F(DialogHostWin32Test, EnableControlSwitchesTheControlByIdentifier) {
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(owner, editId)));
     host.EnableControl(host.context, buttonId, true);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(owner, buttonId)));
+}
+
+// The program's own string table, cut to the buffer as LoadStringW cuts.
+TEST_F(DialogHostWin32Test, MessageTextsComeFromTheStringTableCutToTheBuffer) {
+    char16_t buffer[2048];
+    host.LoadMessageText(host.context, 40029, buffer, 2048);
+    EXPECT_EQ(std::u16string(buffer), std::u16string(FindCatalogueText(40029)));
+    host.LoadMessageText(host.context, 40001, buffer, 2048);
+    EXPECT_EQ(std::u16string(buffer), std::u16string(FindCatalogueText(40001)));
+    char16_t small[9];
+    host.LoadMessageText(host.context, 40029, small, 9);
+    EXPECT_EQ(std::u16string(small), u"Firmware");
 }
 
 TEST_F(DialogHostWin32Test, UnknownMessageTextIsEmptyAndZeroBufferIsLeftAlone) {

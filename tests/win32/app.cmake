@@ -8,7 +8,8 @@ if(WIN32)
 
     halvern_add_test(win32_dialog_host_test WINDOWS_ONLY
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProgressWindowTest.cpp
-        LIBS halvern_win32_dialog)
+        LIBS halvern_win32_dialog halvern_messages)
+    halvern_link_program_resources(win32_dialog_host_test)
 
     halvern_add_test(win32_main_dialog_test WINDOWS_ONLY
         SOURCES
@@ -16,6 +17,7 @@ if(WIN32)
             ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
         LIBS halvern_win32_app)
     halvern_link_program_resources(win32_main_dialog_test)
+    halvern_use_resource_image(win32_main_dialog_test)
     target_compile_definitions(win32_main_dialog_test PRIVATE
         "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
 endif()
@@ -33,4 +35,13 @@ if(WIN32)
     target_compile_definitions(win32_program_test PRIVATE
         "HALVERN_UPDATER_EXE=L\"${_halvern_updater_windows}\""
         "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
+endif()
+
+if(WIN32)
+    # "Update" on the real dialog against the simulated unit, in virtual time.
+    halvern_add_test(win32_update_dialog_test WINDOWS_ONLY
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpdateDialogTest.cpp
+        LIBS halvern_win32_app halvern_sim)
+    halvern_link_program_resources(win32_update_dialog_test)
+    halvern_use_resource_image(win32_update_dialog_test)
 endif()

@@ -1,0 +1,92 @@
+// The Windows clock: every raise of the timer resolution is undone exactly once.
+#include "win32/ClockWin32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string calls; // 'B' begin, 'E' end, in order
+UINT beginResult = TIMERR_NOERROR;
+
+UINT WINAPI RecordBegin(UINT period) {
+    calls += period == 1 ? 'B' : '?';
+    return beginResult;
+}
+UINT WINAPI RecordEnd(UINT period) {
+    calls += period == 1 ? 'E' : '?';
+    return TIMERR_NOERROR;
+}
+
+TEST(Win32Clock, EndsOnlyWhatItBegan) {
+    struct Case {
+        const char* steps; // b begin, e end
+        UINT beginResult;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"be", TIMERR_NOERROR, "BE"},     {"bbee", TIMERR_NOERROR, "BBEE"},
+        {"bee", TIMERR_NOERROR, "BE"},    // a second end has nothing to undo
+        {"e", TIMERR_NOERROR, ""},        // an end without a begin
+        {"be", TIMERR_NOCANDO, "B"},      // a refused raise is not undone
+        {"bebe", TIMERR_NOERROR, "BEBE"}, // one update after another
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.steps);
+        Win32ClockState state{RecordBegin, RecordEnd};
+        const Clock clock = MakeWin32Clock(state);
+        calls.clear();
+        beginResult = c.beginResult;
+        for (const char* step = c.steps; *step != '\0'; ++step) {
+            (*step == 'b' ? clock.BeginPreciseTiming : clock.EndPreciseTiming)(clock.context);
+        }
+        EXPECT_EQ(calls, c.expected);
+        EXPECT_EQ(state.raisedPeriods, 0u);
+    }
+}
+
+using QueryTimerResolution = LONG(NTAPI*)(ULONG*, ULONG*, ULONG*);
+
+// Current timer resolution in 100 ns units, or 0 when the system does not say.
+ULONG CurrentTimerResolution() {
+    auto query = reinterpret_cast<QueryTimerResolution>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryTimerResolution")));
+    ULONG coarsest = 0, finest = 0, current = 0;
+    return query != nullptr && query(&coarsest, &finest, &current) == 0 ? current : 0;
+}
+
+double AveragePauseMilliseconds(const Clock& clock, std::uint32_t milliseconds) {
+    LARGE_INTEGER start, end, frequency;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < 10; ++i) {
+        clock.Pause(clock.context, milliseconds);
+    }
+    QueryPerformanceCounter(&end);
+    return 100.0 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+TEST(Win32Clock, PreciseTimingRaisesTheResolutionAndRestoresIt) {
+    Win32ClockState state;
+    const Clock clock = MakeWin32Clock(state);
+    const ULONG before = CurrentTimerResolution();
+    const double coarse = AveragePauseMilliseconds(clock, 20);
+    clock.BeginPreciseTiming(clock.context);
+    const ULONG during = CurrentTimerResolution();
+    const double precise = AveragePauseMilliseconds(clock, 20);
+    clock.EndPreciseTiming(clock.context);
+    const ULONG after = CurrentTimerResolution();
+    std::printf("Pause(20): %.2f ms plain, %.2f ms with precise timing; timer resolution "
+                "%lu / %lu / %lu x100 ns before / during / after\n",
+                coarse, precise, before, during, after);
+    EXPECT_EQ(state.raisedPeriods, 0u);
+    if (before == 0) {
+        GTEST_SKIP() << "the system does not report its timer resolution";
+    }
+    EXPECT_LE(during, 10000u);
+    EXPECT_EQ(after, before);
+}
+
+} // namespace

@@ -1,0 +1,128 @@
+// The bounded exchanges of the Windows HID host over a message pipe opened for overlapped I/O:
+// the far end plays the unit and decides when (or whether) a report moves, which Wine's own HID
+// devices cannot do.
+#include "win32/HidHostWin32.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Report = std::array<std::uint8_t, 8>;
+
+struct PipeUnit {
+    HANDLE unitEnd = INVALID_HANDLE_VALUE; // synchronous, used by the test as the unit
+    HANDLE hostEnd = INVALID_HANDLE_VALUE; // overlapped, as the host opens the unit
+
+    explicit PipeUnit(DWORD bufferBytes) {
+        static int serial = 0;
+        const std::wstring name = L"\\\\.\\pipe\\halvern-exchange-" +
+                                  std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(++serial);
+        unitEnd = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
+                                   bufferBytes, bufferBytes, 0, nullptr);
+        hostEnd = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    }
+    PipeUnit(const PipeUnit&) = delete;
+    PipeUnit& operator=(const PipeUnit&) = delete;
+    ~PipeUnit() {
+        CloseUnitEnd();
+        CloseHandle(hostEnd);
+    }
+    void CloseUnitEnd() {
+        if (unitEnd != INVALID_HANDLE_VALUE) {
+            CloseHandle(unitEnd);
+            unitEnd = INVALID_HANDLE_VALUE;
+        }
+    }
+    HostHandle Host() const { return reinterpret_cast<HostHandle>(hostEnd); }
+    bool Send(const Report& report) const {
+        DWORD written = 0;
+        return WriteFile(unitEnd, report.data(), report.size(), &written, nullptr) != FALSE;
+    }
+    Report Receive() const {
+        Report report{};
+        DWORD read = 0;
+        ReadFile(unitEnd, report.data(), report.size(), &read, nullptr);
+        return report;
+    }
+};
+
+struct ExchangeTest : testing::Test {
+    Win32HidHostState state;
+    HidHost host = MakeWin32HidHost(state);
+    const Report answer{0x02, 0x00, 0x00, 0x01, 0x47, 0x9E, 0x2D, 0x6B};
+    const Report request{0x01, 0x1E, 0x04, 0x00, 0x47, 0x9E, 0x2D, 0x6B};
+};
+
+TEST_F(ExchangeTest, ReplyReadWhetherItIsWaitingOrArrivesWithinTheBound) {
+    for (DWORD delayMilliseconds : {0u, 60u}) {
+        SCOPED_TRACE(delayMilliseconds);
+        PipeUnit unit(64);
+        ASSERT_NE(unit.hostEnd, INVALID_HANDLE_VALUE);
+        state.exchangeTimeoutMilliseconds = 5000;
+        ASSERT_TRUE(host.WriteReport(host.context, unit.Host(), request.data(), request.size()));
+        EXPECT_EQ(unit.Receive(), request);
+        std::thread replier([&] {
+            Sleep(delayMilliseconds);
+            unit.Send(answer);
+        });
+        Report reply{};
+        EXPECT_TRUE(host.ReadReport(host.context, unit.Host(), reply.data(), reply.size()));
+        replier.join();
+        EXPECT_EQ(reply, answer);
+    }
+}
+
+TEST_F(ExchangeTest, ReplyAfterTheBoundGoesToTheNextReadNotTheAbandonedBuffer) {
+    PipeUnit unit(64);
+    state.exchangeTimeoutMilliseconds = 100;
+    Report abandoned{};
+    EXPECT_FALSE(host.ReadReport(host.context, unit.Host(), abandoned.data(), abandoned.size()));
+    EXPECT_EQ(host.GetLastSystemError(host.context), SystemErrorTimeout);
+    ASSERT_TRUE(unit.Send(answer));
+    Report next{};
+    EXPECT_TRUE(host.ReadReport(host.context, unit.Host(), next.data(), next.size()));
+    EXPECT_EQ(next, answer);
+    EXPECT_EQ(abandoned, Report{});
+}
+
+TEST_F(ExchangeTest, StalledWriteIsGivenUpAndTheNextOneGoesThrough) {
+    PipeUnit unit(8);
+    state.exchangeTimeoutMilliseconds = 100;
+    // Nobody reads on the unit's side: the pipe fills up and a write has to wait.
+    bool stalled = false;
+    for (int i = 0; i < 2048 && !stalled; ++i) {
+        stalled = !host.WriteReport(host.context, unit.Host(), request.data(), request.size());
+    }
+    ASSERT_TRUE(stalled) << "the pipe never filled up";
+    EXPECT_EQ(host.GetLastSystemError(host.context), SystemErrorTimeout);
+    // The unit catches up, down to the one report that comes after the stall.
+    std::thread drainer([&] {
+        for (int i = 0; i < 4096 && unit.Receive() != answer; ++i) {
+        }
+    });
+    state.exchangeTimeoutMilliseconds = 5000;
+    EXPECT_TRUE(host.WriteReport(host.context, unit.Host(), answer.data(), answer.size()));
+    drainer.join();
+}
+
+TEST_F(ExchangeTest, UnitGoneFailsAtOnceWithTheSystemsReason) {
+    PipeUnit unit(64);
+    state.exchangeTimeoutMilliseconds = 5000;
+    unit.CloseUnitEnd();
+    Report reply{};
+    EXPECT_FALSE(host.ReadReport(host.context, unit.Host(), reply.data(), reply.size()));
+    const std::uint32_t readError = host.GetLastSystemError(host.context);
+    EXPECT_NE(readError, 0u);
+    EXPECT_NE(readError, SystemErrorTimeout);
+    EXPECT_FALSE(host.WriteReport(host.context, unit.Host(), request.data(), request.size()));
+    EXPECT_NE(host.GetLastSystemError(host.context), SystemErrorTimeout);
+}
+
+} // namespace
