@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo: builds the program and the simulated programming unit, plugs a simulated TESSAVO with a
-# controller ready for the update (firmware 4.7) into a Wine prefix of the project's own
-# (build/demo/wineprefix) and starts the program, which finds the unit through Wine's HID stack.
+# controller ready for the update (firmware 4.7) into the Wine prefix of tools/run.sh
+# (build/windows/wineprefix-run) and starts the program, which finds the unit through Wine's HID
+# stack.
 #   bash tools/demo.sh [key=value...]     unit options, e.g. pid=2 (MERROWIN), cfw=0x0408, boot=1
 # With a display the program opens there: press "Update" and watch the flash; meanwhile
 # `bash tools/replug.sh` unplugs the unit and plugs it in again. Without a display the demo runs

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Unplugs the demo's simulated unit and plugs it in again, as a user pulling the USB cable would;
-# the running program (tools/demo.sh) sees the removal and the arrival.
+# the running program (tools/run.sh or tools/demo.sh) sees the removal and the arrival.
 #   bash tools/replug.sh [key=value...]   options for the unit plugged in again (as for demo.sh)
 #   bash tools/replug.sh --unplug         only unplug it
 set -euo pipefail

@@ -19,6 +19,9 @@ if [ -z "${HALVERN_INSIDE_XVFB:-}" ]; then
             flock 9
             if [ ! -f "$WINEPREFIX/system.reg" ]; then
                 wineboot -i >/dev/null 2>&1
+                # Wine draws the title bars itself (no window manager inside Xvfb), so that the
+                # screenshots show the captions of the dialog, the boxes and the progress window.
+                wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
                 wineserver -w
             fi
         ) 9>"$WINEPREFIX.lock"
