@@ -14,7 +14,8 @@
 //   HalvernSimCtl set key=value...           change a plugged unit's configuration, keep its state
 //   HalvernSimCtl state [vid=.. pid=..] [log=file] [flash=file]
 //                                             print its counters, write its request log and flash
-//   HalvernSimCtl probe [count]              list HID interfaces and time Identify exchanges
+//   HalvernSimCtl probe [count]              list HID interfaces and time count Identify
+//                                             exchanges (0: the list only)
 //
 // Exit code 0 on success, 1 on a failure (with a message on stderr), 2 on bad usage.
 #include "sim/SimulatedUnit.h"
@@ -480,6 +481,9 @@ int Probe(int count) {
     if (unitPath.empty()) {
         std::fprintf(stderr, "HalvernSimCtl: no unit of vendor 0x21B8\n");
         return 1;
+    }
+    if (count <= 0) {
+        return 0; // the list only
     }
     Handle device(CreateFileW(unitPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,

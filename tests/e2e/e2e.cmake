@@ -13,7 +13,8 @@ set(HALVERN_E2E_PREFIX "${PROJECT_BINARY_DIR}/e2e-wineprefix")
 set(HALVERN_E2E_SCENARIOS
     no_unit ready_tessavo ready_merrowin boot_mode no_controller incompatible
     arrival_and_removal foreign_device full_update version_question_no
-    version_question_yes erase_fails unplug_during_blocks unit_stops_answering plug_cycles)
+    version_question_yes erase_fails unplug_during_blocks unit_stops_answering plug_cycles
+    odd_report_lengths)
 foreach(scenario IN LISTS HALVERN_E2E_SCENARIOS)
     add_test(NAME e2e_${scenario}
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run-scenario.sh ${scenario})
