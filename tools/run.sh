@@ -1,16 +1,29 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds HalvernUpdater.exe (windows preset, the program only) and
-# starts it under Wine in the build tree's prefix. Without a display it runs inside Xvfb, saves a
-# screenshot of the dialog to build/screenshots/ and then closes the program the way the close
-# box would.
+# Installs what is missing, builds HalvernUpdater.exe and the simulated programming unit (windows
+# preset), plugs a simulated TESSAVO with a controller ready for the update into Wine's HID stack
+# and starts the program under Wine in the build tree's prefix: press "Update" and watch the flash;
+# `bash tools/replug.sh` pulls the cable and plugs it in again. Without a display it runs inside
+# Xvfb, saves a screenshot of the dialog to build/screenshots/ and then closes the program the way
+# the close box would.
+#   bash tools/run.sh [--no-unit] [key=value...]   unit options as for HalvernSimCtl plug
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
-if [ "${1:-}" != "--inside-xvfb" ]; then
+inside=""
+if [ "${1:-}" = "--inside-xvfb" ]; then
+    inside=1
+    shift
+fi
+plug_unit=1
+if [ "${1:-}" = "--no-unit" ]; then
+    plug_unit=""
+    shift
+fi
+if [ -z "$inside" ]; then
     bash tools/setup.sh
     cmake --preset windows
-    cmake --build --preset windows --target HalvernUpdater
+    cmake --build --preset windows --target HalvernUpdater HalvernSimCtl
 fi
 
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -34,11 +47,24 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     ) 9>"$WINEPREFIX.lock"
 fi
 
-if [ -n "${DISPLAY:-}" ] && [ "${1:-}" != "--inside-xvfb" ]; then
-    exec wine "$program"
+simctl="$root/build/windows/sim/wine/HalvernSimCtl.exe"
+unplug_all() { wine "$simctl" unplug-all >/dev/null 2>&1 || true; }
+
+if [ -z "${DISPLAY:-}" ] && [ -z "$inside" ]; then
+    again=(--inside-xvfb)
+    if [ -z "$plug_unit" ]; then again+=(--no-unit); fi
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "${again[@]}" "$@"
 fi
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-xvfb
+unplug_all
+if [ -n "$plug_unit" ]; then
+    wine "$simctl" plug "$@" | tr -d '\r'
+fi
+if [ -z "$inside" ]; then
+    echo "Starting the program. Unplug and plug in again: bash tools/replug.sh"
+    status=0
+    wine "$program" || status=$?
+    unplug_all
+    exit "$status"
 fi
 
 # Inside Xvfb: start the program, wait (bounded) for its dialog, take the screenshot, close it.
@@ -73,6 +99,7 @@ if kill -0 "$program_pid" 2>/dev/null; then
 fi
 wait "$program_pid"
 status=$?
+unplug_all
 wineserver -w
 echo "HalvernUpdater.exe ended with exit code $status"
 exit "$status"

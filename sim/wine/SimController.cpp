@@ -1,0 +1,625 @@
+// Plugs, unplugs, configures and reads back simulated programming units under Wine (or Windows):
+// each unit is a root-enumerated device node served by the simulated unit's HID minidriver.
+//
+//   HalvernSimCtl plug [key=value...]        configure and plug a unit (see SimUnitOptions.h);
+//                                             the same options again continue the same unit
+//                                             (flash, log and counts kept)
+//   HalvernSimCtl unplug [vid=.. pid=..]     remove it
+//   HalvernSimCtl unplug-all                 remove every simulated device node
+//   HalvernSimCtl unplug-at N [vid=.. pid=..] [timeout=ms]
+//                                             remove it once it has taken N requests
+//   HalvernSimCtl cycles N [await=R] [key=value...]
+//                                             unplug and plug a plugged unit N times; with
+//                                             await, wait each time for R requests of the host
+//   HalvernSimCtl set key=value...           change a plugged unit's configuration, keep its state
+//   HalvernSimCtl state [vid=.. pid=..] [log=file] [flash=file]
+//                                             print its counters, write its request log and flash
+//   HalvernSimCtl probe [count]              list HID interfaces and time count Identify
+//                                             exchanges (0: the list only)
+//
+// Exit code 0 on success, 1 on a failure (with a message on stderr), 2 on bad usage.
+#include "sim/SimulatedUnit.h"
+#include "sim/wine/SimControl.h"
+#include "sim/wine/SimUnitOptions.h"
+
+#include <windows.h>
+
+#include <cfgmgr32.h>
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const GUID hidClassGuid = {
+    0x745a17a0, 0x74d3, 0x11d0, {0xb6, 0xfe, 0x00, 0xa0, 0xc9, 0x0f, 0x57, 0xda}};
+
+std::wstring Widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "HalvernSimCtl: %s failed, error %lu\n", what, GetLastError());
+    return 1;
+}
+
+struct DevInfoSet {
+    HDEVINFO set;
+    explicit DevInfoSet(HDEVINFO s) : set(s) {}
+    ~DevInfoSet() {
+        if (set != INVALID_HANDLE_VALUE) {
+            SetupDiDestroyDeviceInfoList(set);
+        }
+    }
+    DevInfoSet(const DevInfoSet&) = delete;
+    DevInfoSet& operator=(const DevInfoSet&) = delete;
+};
+
+struct Handle {
+    HANDLE h;
+    explicit Handle(HANDLE handle) : h(handle) {}
+    ~Handle() {
+        if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+            CloseHandle(h);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+};
+
+std::wstring ProgramDirectory() {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path, length);
+    return directory.substr(0, directory.find_last_of(L"\\/") + 1);
+}
+
+// The interface paths of present HID devices with the given vendor and product.
+std::vector<std::wstring> FindHidInterfaces(USHORT vendorId, USHORT productId) {
+    std::vector<std::wstring> found;
+    GUID hidGuid;
+    HidD_GetHidGuid(&hidGuid);
+    DevInfoSet set(
+        SetupDiGetClassDevsW(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    if (set.set == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set.set, nullptr, &hidGuid, i, &data); ++i) {
+        DWORD size = 0;
+        SetupDiGetDeviceInterfaceDetailW(set.set, &data, nullptr, 0, &size, nullptr);
+        std::vector<unsigned char> buffer(size + sizeof(wchar_t));
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+        detail->cbSize = sizeof *detail;
+        if (!SetupDiGetDeviceInterfaceDetailW(set.set, &data, detail, size, nullptr, nullptr)) {
+            continue;
+        }
+        Handle device(CreateFileW(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+        HIDD_ATTRIBUTES attributes{};
+        attributes.Size = sizeof attributes;
+        if (device.h != INVALID_HANDLE_VALUE && HidD_GetAttributes(device.h, &attributes) &&
+            attributes.VendorID == vendorId && attributes.ProductID == productId) {
+            found.emplace_back(detail->DevicePath);
+        }
+    }
+    return found;
+}
+
+bool WaitForInterface(USHORT vendorId, USHORT productId, bool present, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (FindHidInterfaces(vendorId, productId).empty() != present) {
+            return true;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(10);
+    }
+}
+
+bool WriteConfig(const std::string& nodeName, const SimUnitConfig& config) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, SIM_CONFIG_KEY_W, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    LONG status = RegSetValueExW(key, Widen(nodeName).c_str(), 0, REG_BINARY,
+                                 reinterpret_cast<const BYTE*>(&config), sizeof config);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool ParseOptions(SimUnitConfig& config, int argc, wchar_t** argv, int first,
+                  std::vector<std::pair<std::string, std::string>>* extra) {
+    for (int i = first; i < argc; ++i) {
+        std::wstring wide(argv[i]);
+        std::string word(wide.begin(), wide.end());
+        std::size_t equals = word.find('=');
+        std::string key = word.substr(0, equals);
+        if (extra != nullptr && equals != std::string::npos &&
+            (key == "log" || key == "flash" || key == "timeout" || key == "await")) {
+            extra->emplace_back(key, word.substr(equals + 1));
+            continue;
+        }
+        std::string error = ApplyUnitOption(config, word);
+        if (!error.empty()) {
+            std::fprintf(stderr, "HalvernSimCtl: %s\n", error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+int Plug(const SimUnitConfig& config, bool report = true) {
+    LARGE_INTEGER start = Now();
+    std::string node = UnitNodeName(config);
+    if (!WriteConfig(node, config)) {
+        return Fail("writing the unit's configuration");
+    }
+    std::wstring directory = ProgramDirectory();
+    std::wstring inf = directory + L"HalvernSim.inf";
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring target = std::wstring(system) + L"\\drivers\\HalvernSim.sys";
+    // The running driver keeps its image; a busy copy is fine when it is the same file.
+    CopyFileW((directory + L"HalvernSim.sys").c_str(), target.c_str(), FALSE);
+
+    DevInfoSet set(SetupDiCreateDeviceInfoList(&hidClassGuid, nullptr));
+    if (set.set == INVALID_HANDLE_VALUE) {
+        return Fail("SetupDiCreateDeviceInfoList");
+    }
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    std::wstring name = Widen(node);
+    if (!SetupDiCreateDeviceInfoW(set.set, name.c_str(), &hidClassGuid, nullptr, nullptr,
+                                  DICD_GENERATE_ID, &device)) {
+        return Fail("SetupDiCreateDeviceInfoW");
+    }
+    std::wstring ids = L"ROOT\\" + name + L'\0' + SIM_HARDWARE_ID_W + L'\0' + L'\0';
+    if (!SetupDiSetDeviceRegistryPropertyW(set.set, &device, SPDRP_HARDWAREID,
+                                           reinterpret_cast<const BYTE*>(ids.data()),
+                                           static_cast<DWORD>(ids.size() * sizeof(wchar_t)))) {
+        return Fail("setting the hardware ID");
+    }
+    if (!SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set.set, &device)) {
+        return Fail("DIF_REGISTERDEVICE");
+    }
+    SP_DEVINSTALL_PARAMS_W params{};
+    params.cbSize = sizeof params;
+    if (!SetupDiGetDeviceInstallParamsW(set.set, &device, &params)) {
+        return Fail("SetupDiGetDeviceInstallParamsW");
+    }
+    wcsncpy(params.DriverPath, inf.c_str(), MAX_PATH - 1);
+    params.Flags |= DI_ENUMSINGLEINF;
+    if (!SetupDiSetDeviceInstallParamsW(set.set, &device, &params) ||
+        !SetupDiBuildDriverInfoList(set.set, &device, SPDIT_COMPATDRIVER) ||
+        !SetupDiCallClassInstaller(DIF_SELECTBESTCOMPATDRV, set.set, &device)) {
+        return Fail("selecting the driver from HalvernSim.inf");
+    }
+    if (!SetupDiCallClassInstaller(DIF_INSTALLDEVICE, set.set, &device)) {
+        return Fail("DIF_INSTALLDEVICE");
+    }
+    if (!WaitForInterface(config.vendorId, config.productId, true, 10000)) {
+        std::fprintf(stderr, "HalvernSimCtl: %s installed, but no HID interface appeared\n",
+                     node.c_str());
+        return 1;
+    }
+    if (report) {
+        std::printf("plugged %s in %.1f ms\n", node.c_str(), Milliseconds(start, Now()));
+    }
+    return 0;
+}
+
+struct UnitState;
+bool WaitUnitGone(const SimUnitConfig& config, DWORD timeoutMs);
+
+// Removes the simulated device nodes whose first hardware ID is wanted (all of them when wanted
+// is empty); returns how many, or -1 on a failure.
+int RemoveNodes(const std::wstring& wanted) {
+    DevInfoSet set(SetupDiGetClassDevsW(nullptr, L"ROOT", nullptr, DIGCF_ALLCLASSES));
+    if (set.set == INVALID_HANDLE_VALUE) {
+        Fail("SetupDiGetClassDevsW");
+        return -1;
+    }
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    int removed = 0;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(set.set, i, &device); ++i) {
+        wchar_t ids[512] = {};
+        if (!SetupDiGetDeviceRegistryPropertyW(set.set, &device, SPDRP_HARDWAREID, nullptr,
+                                               reinterpret_cast<BYTE*>(ids), sizeof ids - 4,
+                                               nullptr)) {
+            continue;
+        }
+        const wchar_t* second = ids + wcslen(ids) + 1;
+        bool ours = wcscmp(second, SIM_HARDWARE_ID_W) == 0;
+        if (!ours || (!wanted.empty() && _wcsicmp(ids, wanted.c_str()) != 0)) {
+            continue;
+        }
+        if (!SetupDiCallClassInstaller(DIF_REMOVE, set.set, &device)) {
+            Fail("DIF_REMOVE");
+            return -1;
+        }
+        ++removed;
+    }
+    return removed;
+}
+
+int UnplugAll() {
+    int removed = RemoveNodes(L"");
+    if (removed < 0) {
+        return 1;
+    }
+    std::printf("unplugged %d simulated device(s)\n", removed);
+    return 0;
+}
+
+int Unplug(const SimUnitConfig& config) {
+    LARGE_INTEGER start = Now();
+    std::wstring wanted = L"ROOT\\" + Widen(UnitNodeName(config));
+    int removed = RemoveNodes(wanted);
+    if (removed < 0) {
+        return 1;
+    }
+
+    if (removed == 0) {
+        std::fprintf(stderr, "HalvernSimCtl: no device node %ls\n", wanted.c_str());
+        return 1;
+    }
+    if (!WaitForInterface(config.vendorId, config.productId, false, 10000) ||
+        !WaitUnitGone(config, 10000)) {
+        std::fprintf(stderr, "HalvernSimCtl: removed, but the HID interface is still there\n");
+        return 1;
+    }
+    std::printf("unplugged %ls in %.1f ms\n", wanted.c_str(), Milliseconds(start, Now()));
+    return 0;
+}
+
+struct UnitState {
+    SimSlotInfo info;
+    SimUnit unit;
+};
+
+bool ReadUnit(const SimUnitConfig& config, UnitState& state) {
+    Handle control(CreateFileW(SIM_CONTROL_PATH_W, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+    if (control.h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    SimSlotQuery query{};
+    std::wstring node = Widen(UnitNodeName(config));
+    wcsncpy(query.nodeName, node.c_str(), 31);
+    std::vector<unsigned char> buffer(sizeof(SimSlotInfo) + sizeof(SimUnit));
+    DWORD returned = 0;
+    if (!DeviceIoControl(control.h, IOCTL_SIM_GET_UNIT, &query, sizeof query, buffer.data(),
+                         static_cast<DWORD>(buffer.size()), &returned, nullptr) ||
+        returned != buffer.size()) {
+        return false;
+    }
+    std::memcpy(&state.info, buffer.data(), sizeof state.info);
+    std::memcpy(&state.unit, buffer.data() + sizeof state.info, sizeof state.unit);
+    return true;
+}
+
+// Waits until the driver has seen the unit's device go (its slot no longer present), so that a
+// plug right after finds the slot free and continues the same unit.
+bool WaitUnitGone(const SimUnitConfig& config, DWORD timeoutMs) {
+    auto state = std::make_unique<UnitState>();
+    DWORD start = GetTickCount();
+    while (ReadUnit(config, *state) && state->info.present != 0) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(2);
+    }
+    return true;
+}
+
+int SetConfig(const SimUnitConfig& identity, int argc, wchar_t** argv) {
+    auto state = std::make_unique<UnitState>();
+    if (!ReadUnit(identity, *state)) {
+        return Fail("reading the unit");
+    }
+    SimUnitConfig config = state->unit.config;
+    if (!ParseOptions(config, argc, argv, 2, nullptr)) {
+        return 2;
+    }
+    if (config.vendorId != identity.vendorId || config.productId != identity.productId) {
+        std::fprintf(stderr, "HalvernSimCtl: vid and pid of a plugged unit cannot change\n");
+        return 2;
+    }
+    Handle control(CreateFileW(SIM_CONTROL_PATH_W, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+    std::vector<unsigned char> buffer(sizeof(SimSlotQuery) + sizeof config);
+    SimSlotQuery query{};
+    std::wstring node = Widen(UnitNodeName(config));
+    wcsncpy(query.nodeName, node.c_str(), 31);
+    std::memcpy(buffer.data(), &query, sizeof query);
+    std::memcpy(buffer.data() + sizeof query, &config, sizeof config);
+    DWORD returned = 0;
+    if (control.h == INVALID_HANDLE_VALUE ||
+        !DeviceIoControl(control.h, IOCTL_SIM_SET_CONFIG, buffer.data(),
+                         static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr)) {
+        return Fail("changing the unit's configuration");
+    }
+    // A later replug of the same node starts with the new configuration too.
+    WriteConfig(UnitNodeName(config), config);
+    std::printf("configured %s\n", UnitNodeName(config).c_str());
+    return 0;
+}
+
+int PrintState(const SimUnitConfig& identity,
+               const std::vector<std::pair<std::string, std::string>>& extra) {
+    auto state = std::make_unique<UnitState>();
+    if (!ReadUnit(identity, *state)) {
+        return Fail("reading the unit");
+    }
+    const SimUnit& unit = state->unit;
+    std::printf("present=%u\n", state->info.present);
+    std::printf("exchanges=%u\n", unit.exchangeCount);
+    std::printf("logged=%u\n", unit.logCount);
+    std::printf("erased=%u\n", unit.erased ? 1u : 0u);
+    std::printf("flashHighWater=%u\n", unit.flashHighWater);
+    std::printf("systemLocked=%u\n", unit.systemLocked ? 1u : 0u);
+    std::printf("writeProtected=%u\n", unit.writeProtected ? 1u : 0u);
+    std::printf("readsTaken=%u\n", state->info.readsTaken);
+    std::printf("repliesLost=%u\n", state->info.repliesLost);
+    std::printf("writesTaken=%u\n", state->info.writesTaken);
+    std::printf("slot=%u\n", state->info.slot);
+    std::printf("devicesAdded=%u\n", state->info.devicesAdded);
+    for (unsigned command = 0; command < 256; ++command) {
+        if (unit.commandCounts[command] != 0) {
+            std::printf("command_0x%02X=%u\n", command, unit.commandCounts[command]);
+        }
+    }
+    for (const auto& [key, path] : extra) {
+        FILE* file = std::fopen(path.c_str(), key == "flash" ? "wb" : "w");
+        if (file == nullptr) {
+            std::fprintf(stderr, "HalvernSimCtl: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        if (key == "flash") {
+            std::uint32_t length =
+                unit.flashHighWater <= SimFlashCapacity ? unit.flashHighWater : SimFlashCapacity;
+            std::fwrite(unit.flash, 1, length, file);
+        } else if (key == "log") {
+            // One request a line: its length as written, then its first bytes in hex.
+            std::uint32_t count = unit.logCount < SimLogCapacity ? unit.logCount : SimLogCapacity;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const SimRequestRecord& record = unit.log[i];
+                std::fprintf(file, "%u", record.length);
+                std::uint32_t shown =
+                    record.length < SimMaxReportLength ? record.length : SimMaxReportLength;
+                for (std::uint32_t b = 0; b < shown; ++b) {
+                    std::fprintf(file, " %02X", record.bytes[b]);
+                }
+                std::fputc('\n', file);
+            }
+        }
+        std::fclose(file);
+    }
+    return 0;
+}
+
+int UnplugAt(const SimUnitConfig& identity, std::uint32_t exchange, DWORD timeoutMs) {
+    auto state = std::make_unique<UnitState>();
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (ReadUnit(identity, *state) && state->unit.exchangeCount >= exchange) {
+            std::printf("exchange %u reached\n", state->unit.exchangeCount);
+            return Unplug(identity);
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            std::fprintf(stderr, "HalvernSimCtl: exchange %u not reached in %lu ms\n", exchange,
+                         timeoutMs);
+            return 1;
+        }
+        Sleep(2);
+    }
+}
+
+// Lists the HID interfaces and times Identify exchanges with the first unit of vendor 0x21B8.
+int Probe(int count) {
+    GUID hidGuid;
+    HidD_GetHidGuid(&hidGuid);
+    DevInfoSet set(
+        SetupDiGetClassDevsW(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    SP_DEVICE_INTERFACE_DATA data{};
+    data.cbSize = sizeof data;
+    std::wstring unitPath;
+    for (DWORD i = 0; SetupDiEnumDeviceInterfaces(set.set, nullptr, &hidGuid, i, &data); ++i) {
+        DWORD size = 0;
+        SetupDiGetDeviceInterfaceDetailW(set.set, &data, nullptr, 0, &size, nullptr);
+        std::vector<unsigned char> buffer(size + sizeof(wchar_t));
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+        detail->cbSize = sizeof *detail;
+        if (!SetupDiGetDeviceInterfaceDetailW(set.set, &data, detail, size, nullptr, nullptr)) {
+            continue;
+        }
+        Handle device(CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+        HIDD_ATTRIBUTES attributes{};
+        attributes.Size = sizeof attributes;
+        HIDP_CAPS caps{};
+        PHIDP_PREPARSED_DATA preparsed = nullptr;
+        if (device.h != INVALID_HANDLE_VALUE && HidD_GetAttributes(device.h, &attributes) &&
+            HidD_GetPreparsedData(device.h, &preparsed)) {
+            HidP_GetCaps(preparsed, &caps);
+            HidD_FreePreparsedData(preparsed);
+        }
+        std::printf("%ls vid=0x%04X pid=0x%04X in=%u out=%u\n", detail->DevicePath,
+                    attributes.VendorID, attributes.ProductID, caps.InputReportByteLength,
+                    caps.OutputReportByteLength);
+        if (attributes.VendorID == 0x21B8 && unitPath.empty()) {
+            unitPath = detail->DevicePath;
+        }
+    }
+    if (unitPath.empty()) {
+        std::fprintf(stderr, "HalvernSimCtl: no unit of vendor 0x21B8\n");
+        return 1;
+    }
+    if (count <= 0) {
+        return 0; // the list only
+    }
+    Handle device(CreateFileW(unitPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
+    if (device.h == INVALID_HANDLE_VALUE) {
+        return Fail("opening the unit");
+    }
+    unsigned char request[60] = {0x01, 0x08, 0x00};
+    unsigned char reply[60] = {};
+    LARGE_INTEGER start = Now();
+    for (int i = 0; i < count; ++i) {
+        DWORD written = 0, read = 0;
+        if (!WriteFile(device.h, request, sizeof request, &written, nullptr)) {
+            return Fail("WriteFile");
+        }
+        reply[0] = 0x02;
+        if (!ReadFile(device.h, reply, sizeof reply, &read, nullptr)) {
+            return Fail("ReadFile");
+        }
+        if (i == 0) {
+            std::printf("written=%lu read=%lu reply:", written, read);
+            for (int b = 0; b < 16; ++b) {
+                std::printf(" %02X", reply[b]);
+            }
+            std::printf("\n");
+        }
+    }
+    std::printf("exchanges=%d average=%.3f ms\n", count, Milliseconds(start, Now()) / count);
+    return 0;
+}
+
+// Unplugs and plugs the unit count times, each time waiting until its HID interface is gone and
+// back, as a user pulling and reinserting the cable would.
+// With awaited > 0, each plug also waits until the host has sent that many requests to the unit
+// (a program identifying it), so that no arrival overtakes the host.
+int Cycles(const SimUnitConfig& config, int count, std::uint32_t awaited) {
+    LARGE_INTEGER start = Now();
+    auto state = std::make_unique<UnitState>();
+    for (int i = 0; i < count; ++i) {
+        std::uint32_t before = ReadUnit(config, *state) ? state->unit.exchangeCount : 0;
+        std::wstring wanted = L"ROOT\\" + Widen(UnitNodeName(config));
+        if (RemoveNodes(wanted) <= 0 ||
+            !WaitForInterface(config.vendorId, config.productId, false, 10000) ||
+            !WaitUnitGone(config, 10000)) {
+            std::fprintf(stderr, "HalvernSimCtl: unplug %d of %d failed\n", i + 1, count);
+            return 1;
+        }
+        if (Plug(config, false) != 0) {
+            std::fprintf(stderr, "HalvernSimCtl: plug %d of %d failed\n", i + 1, count);
+            return 1;
+        }
+        DWORD waitStart = GetTickCount();
+        while (awaited > 0 &&
+               !(ReadUnit(config, *state) && state->unit.exchangeCount >= before + awaited)) {
+            if (GetTickCount() - waitStart > 10000) {
+                std::fprintf(stderr,
+                             "HalvernSimCtl: after plug %d the host sent %u of %u requests\n",
+                             i + 1, state->unit.exchangeCount - before, awaited);
+                return 1;
+            }
+            Sleep(2);
+        }
+    }
+    std::printf("cycles=%d average=%.1f ms\n", count, Milliseconds(start, Now()) / count);
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: HalvernSimCtl plug|unplug|unplug-at N|set|state|probe [...]\n");
+    return 2;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        return Usage();
+    }
+    std::wstring command(argv[1]);
+    auto config = std::make_unique<SimUnitConfig>();
+    std::vector<std::pair<std::string, std::string>> extra;
+    if (command == L"unplug-all") {
+        return UnplugAll();
+    }
+    if (command == L"probe") {
+        return Probe(argc > 2 ? _wtoi(argv[2]) : 1);
+    }
+    if (command == L"set") {
+        SimUnitConfig identity;
+        for (int i = 2; i < argc; ++i) {
+            std::wstring word(argv[i]);
+            std::string narrow(word.begin(), word.end());
+            if (narrow.rfind("vid=", 0) == 0 || narrow.rfind("pid=", 0) == 0) {
+                ApplyUnitOption(identity, narrow);
+            }
+        }
+        return SetConfig(identity, argc, argv);
+    }
+    if (command == L"unplug-at") {
+        if (argc < 3) {
+            return Usage();
+        }
+        if (!ParseOptions(*config, argc, argv, 3, &extra)) {
+            return 2;
+        }
+        DWORD timeout = 60000;
+        for (const auto& [key, value] : extra) {
+            if (key == "timeout") {
+                timeout = static_cast<DWORD>(std::stoul(value));
+            }
+        }
+        return UnplugAt(*config, static_cast<std::uint32_t>(_wtoi(argv[2])), timeout);
+    }
+    if (command == L"cycles") {
+        if (argc < 3 || !ParseOptions(*config, argc, argv, 3, &extra)) {
+            return Usage();
+        }
+        std::uint32_t awaited = 0;
+        for (const auto& [key, value] : extra) {
+            if (key == "await") {
+                awaited = static_cast<std::uint32_t>(std::stoul(value));
+            }
+        }
+        return Cycles(*config, _wtoi(argv[2]), awaited);
+    }
+    if (!ParseOptions(*config, argc, argv, 2, &extra)) {
+        return 2;
+    }
+    if (command == L"plug") {
+        return Plug(*config);
+    }
+    if (command == L"unplug") {
+        return Unplug(*config);
+    }
+    if (command == L"state") {
+        return PrintState(*config, extra);
+    }
+    return Usage();
+}

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs one end-to-end scenario (tests/e2e/scenarios.sh) inside its own Xvfb, with the program, the
+# simulated unit's controller and the UI driver on one wineserver.
+#   run-scenario.sh <scenario>
+# Environment: HALVERN_BUILD (the windows build tree), HALVERN_SOURCE (the repository),
+# WINEPREFIX (the scenarios' prefix; created once). Screenshots and read-back files land in
+# $HALVERN_BUILD/e2e-artifacts/<scenario>/.
+set -u
+scenario="${1:?scenario name}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export LC_ALL=C.UTF-8 # arguments and output in UTF-8 (the German texts)
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+: "${HALVERN_BUILD:?}" "${HALVERN_SOURCE:?}" "${WINEPREFIX:?}"
+
+if [ -z "${HALVERN_INSIDE_XVFB:-}" ]; then
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$(dirname "$WINEPREFIX")"
+        (
+            flock 9
+            if [ ! -f "$WINEPREFIX/system.reg" ]; then
+                wineboot -i >/dev/null 2>&1
+                # Wine draws the title bars itself (no window manager inside Xvfb), so that the
+                # screenshots show the captions of the dialog, the boxes and the progress window.
+                wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+                wineserver -w
+            fi
+        ) 9>"$WINEPREFIX.lock"
+    fi
+    # A wineserver of this prefix left from an earlier run talks to a display that is gone.
+    wineserver -k >/dev/null 2>&1
+    HALVERN_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+
+here="$(cd "$(dirname "$0")" && pwd)"
+PROGRAM="$HALVERN_BUILD/win32/HalvernUpdater.exe"
+SIMCTL="$HALVERN_BUILD/sim/wine/HalvernSimCtl.exe"
+UIDRV="$HALVERN_BUILD/tests/e2e/HalvernUiDriver.exe"
+IMAGE="$HALVERN_SOURCE/resources/firmware/stand-in-0408.bin"
+ARTIFACTS="$HALVERN_BUILD/e2e-artifacts/$scenario"
+rm -rf "$ARTIFACTS"
+mkdir -p "$ARTIFACTS"
+failures=0
+program_pid=""
+
+# shellcheck source=tests/e2e/scenarios.sh
+source "$here/scenarios.sh"
+
+if ! declare -F "scenario_$scenario" >/dev/null; then
+    echo "unknown scenario $scenario" >&2
+    exit 2
+fi
+
+wine "$SIMCTL" unplug-all >/dev/null 2>&1
+started=$(date +%s.%N)
+"scenario_$scenario"
+ended=$(date +%s.%N)
+stop_program
+wine "$SIMCTL" unplug-all >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1
+printf 'scenario %s: %.1f s, %d failure(s)\n' "$scenario" "$(echo "$ended - $started" | bc)" \
+    "$failures" | tee -a "$ARTIFACTS/figures.txt"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,422 @@
+# End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, IMAGE,
+# ARTIFACTS, HALVERN_SOURCE, scenario and the failures counter. Each scenario_<name> starts the
+# real program against simulated units plugged into the Windows HID stack and checks what the
+# user sees (texts, enabled states, message boxes) and what the unit received.
+
+# --- helpers ---------------------------------------------------------------------------------
+
+ctl() { wine "$SIMCTL" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+ui() { wine "$UIDRV" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+fail() {
+    echo "FAIL [$scenario]: $*" >&2
+    failures=$((failures + 1))
+}
+
+# A catalogue text as the UI driver prints it (line breaks as the two characters \r and \n).
+msg() {
+    sed -n "s/^MESSAGE($1, \"\(.*\)\")\$/\1/p" "$HALVERN_SOURCE/resources/messages.def"
+}
+status_notice() { printf '%s\\r\\n\\r\\n%s' "$(msg "$1")" "$(msg 40001)"; }
+
+# expect_value <output> <key> <value>: the output holds the line key=value.
+expect_value() {
+    if ! grep -qxF -- "$2=$3" <<<"$1"; then
+        fail "expected $2=$3, got: $(grep -F -- "$2=" <<<"$1" | head -1 | cut -c1-300)"
+    fi
+}
+
+# expect_prefix <output> <key> <prefix>: the line key=... starts with prefix.
+expect_prefix() {
+    local line
+    line=$(grep -F -- "$2=" <<<"$1" | head -1)
+    if [ "${line#"$2=$3"}" = "$line" ]; then
+        fail "expected $2 to start with $3, got: $(cut -c1-300 <<<"$line")"
+    fi
+}
+
+# A measured figure: printed, and kept in the scenario's figures.txt.
+figure() { echo "$*" | tee -a "$ARTIFACTS/figures.txt"; }
+
+shot() { import -window root "$ARTIFACTS/$1.png" 2>/dev/null || fail "no screenshot $1"; }
+
+start_program() {
+    wine "$PROGRAM" >/dev/null 2>&1 &
+    program_pid=$!
+}
+
+program_running() { [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; }
+
+stop_program() {
+    if program_running; then
+        ui close 10000 >/dev/null || kill "$program_pid" 2>/dev/null
+    fi
+    if [ -n "$program_pid" ]; then
+        wait "$program_pid" 2>/dev/null
+    fi
+    program_pid=""
+}
+
+# The dialog once the program has settled on a notice; prints nothing, returns the dump in DUMP.
+settle() {
+    ui wait-text 40004 "$1" 20000 >/dev/null || fail "notice never started with: $1"
+    DUMP=$(ui dump 5000) || fail "no dialog to read"
+}
+
+expect_panel_empty() {
+    expect_value "$DUMP" control.40013.text "0.0.0"
+    expect_value "$DUMP" control.40014.text "0.0.0"
+    expect_value "$DUMP" control.40015.text "0.0.0"
+    expect_value "$DUMP" control.40013.enabled 0
+    expect_value "$DUMP" control.40011.enabled 0
+}
+
+# Unit state as key=value lines, with the request log and flash written to the artefacts.
+unit_state() { ctl state "$@" log="$ARTIFACTS/log.txt" flash="$ARTIFACTS/flash.bin"; }
+
+# --- start-up states --------------------------------------------------------------------------
+
+scenario_no_unit() {
+    start_program
+    settle "$(msg 40017)"
+    shot no-unit
+    expect_value "$DUMP" control.40004.text "$(status_notice 40017)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_value "$DUMP" control.40010.text "Programmiereinheit"
+    expect_panel_empty
+}
+
+ready_check() { # <pid> <product name>
+    ctl plug pid="$1" >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    shot "ready-$2"
+    expect_value "$DUMP" control.40004.text "$(msg 40000)"
+    expect_value "$DUMP" control.1002.enabled 1
+    expect_value "$DUMP" control.40010.text "$2"
+    expect_value "$DUMP" control.40013.text "2.1"
+    expect_value "$DUMP" control.40014.text "1.2"
+    expect_value "$DUMP" control.40015.text "4.7"
+    expect_value "$DUMP" control.40015.enabled 1
+    local state
+    state=$(ctl state pid="$1")
+    # Identify, ReadControllerInfo, ReadControllerType: nothing else before the user acts.
+    expect_value "$state" exchanges 3
+    expect_value "$state" command_0x08 1
+    expect_value "$state" command_0x1D 1
+    expect_value "$state" command_0x22 1
+}
+
+scenario_ready_tessavo() { ready_check 1 TESSAVO; }
+scenario_ready_merrowin() { ready_check 2 MERROWIN; }
+
+scenario_boot_mode() {
+    ctl plug boot=1 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40015)"
+    shot boot-mode
+    expect_value "$DUMP" control.40004.text "$(status_notice 40015)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+}
+
+scenario_no_controller() {
+    ctl plug state=2 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40016)"
+    shot no-controller
+    expect_value "$DUMP" control.40004.text "$(status_notice 40016)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+}
+
+scenario_incompatible() {
+    ctl plug ctype=0x0C0C80A1 >/dev/null || fail "plug failed"
+    start_program
+    local box
+    box=$(ui box 20000) || fail "no incompatible box"
+    shot incompatible-box
+    expect_value "$box" caption "$(msg 40033)"
+    expect_value "$box" text "$(msg 40034 | sed 's/%s/HALVERN 160/')"
+    expect_value "$box" icon information
+    expect_value "$box" buttonIds 1 # OK
+    expect_value "$box" dialogVisible 0 # the box comes before the dialog is shown
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40035)"
+    shot incompatible-notice
+    expect_value "$DUMP" visible 1
+    expect_value "$DUMP" control.40004.text "$(status_notice 40035)"
+    expect_value "$DUMP" control.1002.enabled 0
+}
+
+# --- device events ------------------------------------------------------------------------------
+
+scenario_arrival_and_removal() {
+    start_program
+    settle "$(msg 40017)"
+    ctl plug >/dev/null || fail "plug failed"
+    settle "$(msg 40000 | cut -c1-40)"
+    shot arrival-ready
+    expect_value "$DUMP" control.1002.enabled 1
+    expect_value "$DUMP" control.40015.text "4.7"
+    ctl unplug >/dev/null || fail "unplug failed"
+    settle "$(msg 40020)"
+    shot removal
+    expect_value "$DUMP" control.40004.text "$(status_notice 40020)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_value "$DUMP" control.40010.text "TESSAVO" # the last product name stays
+    expect_panel_empty
+    # Plugged in again, the unit is found again.
+    ctl plug >/dev/null || fail "replug failed"
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.1002.enabled 1
+}
+
+scenario_foreign_device() {
+    start_program
+    settle "$(msg 40017)"
+    # Another vendor's HID device arrives: discovery runs, finds nothing, nothing changes.
+    ctl plug vid=0x1A2B pid=3 >/dev/null || fail "plug of the foreign device failed"
+    ui no-box 1500 >/dev/null || fail "a box appeared for a foreign device"
+    DUMP=$(ui dump 5000)
+    expect_value "$DUMP" control.40004.text "$(status_notice 40017)"
+    expect_value "$DUMP" control.1002.enabled 0
+    local foreign
+    foreign=$(ctl state vid=0x1A2B pid=3)
+    expect_value "$foreign" exchanges 0 # never written to: it is not a unit
+    # The unit arrives while the foreign device stays; then the foreign device goes away.
+    ctl plug >/dev/null || fail "plug of the unit failed"
+    settle "$(msg 40000 | cut -c1-40)"
+    ctl unplug vid=0x1A2B pid=3 >/dev/null || fail "unplug of the foreign device failed"
+    ui no-box 1000 >/dev/null || fail "a box appeared on the foreign removal"
+    DUMP=$(ui dump 5000)
+    shot foreign-removed-unit-stays
+    expect_value "$DUMP" control.40004.text "$(msg 40000)"
+    expect_value "$DUMP" control.1002.enabled 1
+    # The unit still answers: its removal is noticed as the open unit's.
+    ctl unplug >/dev/null || fail "unplug of the unit failed"
+    settle "$(msg 40020)"
+}
+
+# --- updates --------------------------------------------------------------------------------------
+
+# Requests of a complete update after identification, checked against the carried image.
+check_full_update_log() {
+    local state="$1"
+    local blocks=$((($(stat -c %s "$IMAGE") + 47) / 48))
+    expect_value "$state" command_0x1B "$blocks"
+    expect_value "$state" command_0x1E 1
+    expect_value "$state" command_0x1F 1
+    expect_value "$state" command_0x0B 2 # lock on, lock off
+    expect_value "$state" command_0x20 2 # protection off, on
+    expect_value "$state" systemLocked 0
+    expect_value "$state" writeProtected 1
+    if ! cmp -s "$ARTIFACTS/flash.bin" "$IMAGE"; then
+        fail "the controller's flash differs from the carried image"
+    fi
+    # Order: identification, lock, protection off, erase, address, the blocks, protection on,
+    # lock off.
+    local order
+    order=$(awk '{print $3}' "$ARTIFACTS/log.txt" | uniq | tr '\n' ' ')
+    if [ "$order" != "08 1D 22 0B 20 1E 1F 1B 20 0B " ]; then
+        fail "request order: $order"
+    fi
+}
+
+scenario_full_update() {
+    ctl plug >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    local begin end progress
+    begin=$(date +%s.%N)
+    ui click 1002 || fail "could not click Update"
+    progress=$(ui progress 15000) || fail "no progress window"
+    expect_value "$progress" title "$(msg 40029)"
+    sleep 10
+    shot full-update-progress
+    ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
+        fail "the update did not complete"
+    end=$(date +%s.%N)
+    settle "$(msg 40032 | cut -c1-40)"
+    shot full-update-done
+    ui no-progress 2000 >/dev/null || fail "the progress window is still there"
+    expect_value "$DUMP" control.40004.text "$(msg 40032)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_value "$DUMP" control.40015.text "4.8"
+    check_full_update_log "$(unit_state)"
+    local wall
+    wall=$(echo "$end - $begin" | bc)
+    figure "$(printf 'full update: %.2f s wall, %.3f times the 39.800 s pause floor' "$wall" \
+        "$(echo "$wall / 39.8" | bc -l)")"
+}
+
+scenario_version_question_no() {
+    ctl plug cfw=0x0408 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    local box
+    box=$(ui box 10000) || fail "no version question"
+    shot version-question
+    expect_value "$box" caption "$(msg 40025)"
+    expect_value "$box" text "$(msg 40023)"
+    expect_value "$box" icon warning
+    expect_value "$box" buttonIds "6,7" # Yes, No
+    ui answer 7 5000 >/dev/null || fail "could not answer No"
+    ui no-progress 1000 >/dev/null
+    DUMP=$(ui dump 5000)
+    expect_value "$DUMP" control.40004.text "$(msg 40000)"
+    expect_value "$DUMP" control.1002.enabled 1
+    local state
+    state=$(ctl state)
+    expect_value "$state" exchanges 3 # nothing sent after identification
+}
+
+scenario_version_question_yes() {
+    # Yes goes on into the update; its first block is refused, which ends the run quickly.
+    ctl plug cfw=0x0500 fault=0x1B:error:0x77:1 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    ui answer 6 10000 >/dev/null || fail "could not answer Yes"
+    local box
+    box=$(ui box 20000) || fail "no failure box"
+    shot version-yes-failed-block
+    expect_value "$box" caption "$(msg 40002)"
+    expect_prefix "$box" text "$(msg 40009)\\r\\nDas System meldet Fehlercode 0x00000077-0x"
+    local state
+    state=$(ctl state)
+    expect_value "$state" command_0x1E 1
+    expect_value "$state" command_0x1B 1
+    ui answer 1 5000 >/dev/null
+}
+
+scenario_erase_fails() {
+    ctl plug fault=0x1E:error:0x0E55 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    local box
+    box=$(ui box 20000) || fail "no failure box"
+    shot erase-fails
+    expect_value "$box" caption "$(msg 40002)"
+    expect_prefix "$box" text "$(msg 40028)\\r\\nDas System meldet Fehlercode 0x00000e55-0x"
+    expect_value "$box" icon error
+    expect_value "$box" buttonIds 1 # OK
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+    local state
+    state=$(ctl state)
+    if grep -q '^command_0x1[BF]=' <<<"$state"; then fail "requests after the failed erase"; fi
+}
+
+scenario_unplug_during_blocks() {
+    # The 100th block finds the unit gone (3 identification and 4 preparing requests before),
+    # and the device node is removed as a real unplug would.
+    ctl plug unplugat=107 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    ctl unplug-at 107 timeout=60000 >/dev/null || fail "the unplug at exchange 107 failed"
+    local box
+    box=$(ui box 20000) || fail "no failure box"
+    shot unplug-during-blocks
+    expect_value "$box" caption "$(msg 40002)"
+    expect_prefix "$box" text "$(msg 40009)\\r\\nDas System meldet Fehlercode 0xfffffffe-0x"
+    expect_value "$box" icon error
+    ui no-progress 1000 >/dev/null || fail "the progress window outlived the failure"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+    local state
+    state=$(ctl state)
+    expect_value "$state" present 0
+    expect_value "$state" exchanges 107 # nothing after the failed block
+    expect_value "$state" command_0x1B 99 # the 100th was not taken
+}
+
+scenario_unit_stops_answering() {
+    # The 50th block is taken but never answered: the program must give up after its I/O bound.
+    ctl plug fault=0x1B:noanswer:0:50 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    local box begin end
+    begin=$(date +%s.%N)
+    box=$(ui box 60000) || fail "no failure box: the program hangs"
+    end=$(date +%s.%N)
+    shot unit-stops-answering
+    expect_value "$box" caption "$(msg 40002)"
+    expect_prefix "$box" text "$(msg 40009)\\r\\nDas System meldet Fehlercode 0xfffffffd-0x"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    expect_value "$DUMP" control.1002.enabled 0
+    figure "$(printf 'unanswered request: failure box %.1f s after the click' \
+        "$(echo "$end - $begin" | bc)")"
+    # The program is still responsive: the unit is plugged in again and found.
+    ctl unplug >/dev/null
+    ctl plug >/dev/null || fail "replug failed"
+    settle "$(msg 40000 | cut -c1-40)"
+}
+
+# --- figures ---------------------------------------------------------------------------------------
+
+# Exchange time through the stack, and the program's handles and windows before and after 100
+# plug/unplug cycles of the open unit. A leak of one handle per cycle or more fails the scenario.
+# (GDI and USER object counts are printed too, but Wine's GetGuiResources always answers 0.)
+scenario_plug_cycles() {
+    ctl plug >/dev/null || fail "plug failed"
+    local probe cycles first
+    probe=$(ctl probe 1000) || fail "probe failed"
+    expect_prefix "$probe" written 59 # Wine counts the report ID byte out of the written length
+    figure "exchange through the stack: $(grep -E '^exchanges=' <<<"$probe")"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    first=$(ctl state | sed -n 's/^command_0x08=//p')
+    local before after
+    before=$(ui resources) || fail "no resource counts"
+    # Each arrival must be identified (3 requests) before the next unplug.
+    cycles=$(ctl cycles 100 await=3) || fail "the cycles failed: $cycles"
+    figure "plug cycles: $cycles"
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.1002.enabled 1
+    after=$(ui resources) || fail "no resource counts"
+    figure "before 100 cycles: $(tr '\n' ' ' <<<"$before")"
+    figure "after 100 cycles:  $(tr '\n' ' ' <<<"$after")"
+    local key b a
+    for key in handles windows; do
+        b=$(sed -n "s/^$key=//p" <<<"$before")
+        a=$(sed -n "s/^$key=//p" <<<"$after")
+        if [ -z "$a" ] || [ -z "$b" ] || [ "$b" -le 0 ] || [ "$a" -ge $((b + 50)) ]; then
+            fail "$key grew from $b to $a over 100 cycles"
+        fi
+    done
+    # One identification per arrival, nothing more: 100 more Identify requests.
+    expect_value "$(ctl state)" command_0x08 $((first + 100))
+}
+
+# A unit whose reports are longer, then shorter, than the 60 bytes of a real unit: the lengths
+# reach the program through HidP_GetCaps; whatever it makes of them, it must neither crash nor hang.
+scenario_odd_report_lengths() {
+    local lengths
+    for lengths in "in=65 out=65" "in=33 out=33"; do
+        # shellcheck disable=SC2086
+        ctl plug $lengths >/dev/null || fail "plug with $lengths failed"
+        local probe
+        probe=$(ctl probe 0 2>/dev/null | grep -i 'vid=0x21B8')
+        if ! grep -qF "$lengths" <<<"$probe"; then
+            fail "capabilities for $lengths: $probe"
+        fi
+        start_program
+        DUMP=$(ui dump 20000) || fail "no dialog with $lengths"
+        sleep 2
+        program_running || fail "the program ended with $lengths"
+        shot "lengths-${lengths// /-}"
+        ui dump 5000 >/dev/null || fail "the dialog does not answer with $lengths"
+        stop_program
+        ctl unplug-all >/dev/null
+    done
+}
