@@ -26,28 +26,11 @@ if [ -z "$inside" ]; then
     cmake --build --preset windows --target HalvernUpdater HalvernSimCtl
 fi
 
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# A prefix of its own beside the tests' one: here Wine draws the title bars itself (there is no
-# window manager inside Xvfb), so the screenshot shows the caption and the close box.
-export WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix-run}"
-program="$root/build/windows/win32/HalvernUpdater.exe"
+# The prefix, the program and the unit's controller, shared with tools/replug.sh and tools/demo.sh.
+# shellcheck source=tools/demo-env.sh
+source "$root/tools/demo-env.sh"
 caption="ORVALDA HALVERN 160 Firmware Updater 4.8"
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Creating the Wine prefix $WINEPREFIX (once, about 15 s)"
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            wineboot -i >/dev/null 2>&1
-            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-            wineserver -w
-        fi
-    ) 9>"$WINEPREFIX.lock"
-fi
-
-simctl="$root/build/windows/sim/wine/HalvernSimCtl.exe"
 unplug_all() { wine "$simctl" unplug-all >/dev/null 2>&1 || true; }
 
 if [ -z "${DISPLAY:-}" ] && [ -z "$inside" ]; then
