@@ -16,5 +16,6 @@ for p in "${packages[@]}"; do
 done
 if [ "${#missing[@]}" -gt 0 ]; then
     $SUDO apt-get update
-    $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+    # With the recommended packages: Wine then brings its fonts, which the dialog tests read.
+    $SUDO apt-get install -y "${missing[@]}"
 fi
