@@ -9,16 +9,6 @@ build="$root/build/windows"
 program="$build/win32/HalvernUpdater.exe"
 simctl="$build/sim/wine/HalvernSimCtl.exe"
 uidriver="$build/tests/e2e/HalvernUiDriver.exe"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Creating the Wine prefix $WINEPREFIX (once, about 15 s)"
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            wineboot -i >/dev/null 2>&1
-            # Wine draws the title bars itself (there is no window manager inside Xvfb).
-            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-            wineserver -w
-        fi
-    ) 9>"$WINEPREFIX.lock"
-fi
+# shellcheck source=tools/wine-prefix.sh
+source "$root/tools/wine-prefix.sh"
+EnsureWinePrefix

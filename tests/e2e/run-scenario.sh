@@ -13,19 +13,9 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 : "${HALVERN_BUILD:?}" "${HALVERN_SOURCE:?}" "${WINEPREFIX:?}"
 
 if [ -z "${HALVERN_INSIDE_XVFB:-}" ]; then
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        mkdir -p "$(dirname "$WINEPREFIX")"
-        (
-            flock 9
-            if [ ! -f "$WINEPREFIX/system.reg" ]; then
-                wineboot -i >/dev/null 2>&1
-                # Wine draws the title bars itself (no window manager inside Xvfb), so that the
-                # screenshots show the captions of the dialog, the boxes and the progress window.
-                wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-                wineserver -w
-            fi
-        ) 9>"$WINEPREFIX.lock"
-    fi
+    # shellcheck source=tools/wine-prefix.sh
+    source "$HALVERN_SOURCE/tools/wine-prefix.sh"
+    EnsureWinePrefix
     # A wineserver of this prefix left from an earlier run talks to a display that is gone.
     wineserver -k >/dev/null 2>&1
     HALVERN_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
