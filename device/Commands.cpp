@@ -30,9 +30,16 @@ bool IsReadyForExchange(UnitConnection& unit) {
            PrepareExchangeBuffers(unit);
 }
 
-// One output report written, then (after an optional pause) one input report read.
+// One output report written, then (after an optional pause) one input report read. The read is
+// posted before the write where the host can, so that no reply arrives without a read waiting.
 std::int32_t Exchange(UnitConnection& unit, std::uint32_t pauseBeforeRead) {
     const HidHost& host = *unit.host;
+    std::fill(unit.replyBuffer.begin(), unit.replyBuffer.end(), std::uint8_t{0});
+    unit.replyBuffer[0] = ReplyReportId;
+    if (host.PostReadReport != nullptr) {
+        host.PostReadReport(host.context, unit.device, unit.replyBuffer.data(),
+                            unit.inputReportLength);
+    }
     if (!host.WriteReport(host.context, unit.device, unit.requestBuffer.data(),
                           unit.outputReportLength)) {
         return ResultWriteFailed;
@@ -40,8 +47,6 @@ std::int32_t Exchange(UnitConnection& unit, std::uint32_t pauseBeforeRead) {
     if (pauseBeforeRead != 0) {
         unit.clock->Pause(unit.clock->context, pauseBeforeRead);
     }
-    std::fill(unit.replyBuffer.begin(), unit.replyBuffer.end(), std::uint8_t{0});
-    unit.replyBuffer[0] = ReplyReportId;
     if (!host.ReadReport(host.context, unit.device, unit.replyBuffer.data(),
                          unit.inputReportLength)) {
         return ResultReadFailed;

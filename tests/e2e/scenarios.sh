@@ -1,4 +1,4 @@
-# End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, IMAGE,
+# End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, STRESS, IMAGE,
 # ARTIFACTS, HALVERN_SOURCE, scenario and the failures counter. Each scenario_<name> starts the
 # real program against simulated units plugged into the Windows HID stack and checks what the
 # user sees (texts, enabled states, message boxes) and what the unit received.
@@ -223,8 +223,9 @@ check_full_update_log() {
     fi
 }
 
+# The whole flash; options after the name go to the unit.
 scenario_full_update() {
-    ctl plug >/dev/null || fail "plug failed"
+    ctl plug "$@" >/dev/null || fail "plug failed"
     start_program
     settle "$(msg 40000 | cut -c1-40)"
     local begin end progress
@@ -249,6 +250,57 @@ scenario_full_update() {
     figure "$(printf 'full update: %.2f s wall, %.3f times the 39.800 s pause floor' "$wall" \
         "$(echo "$wall / 39.8" | bc -l)")"
 }
+
+# Three complete updates in a row, each on a unit fresh from the box (a unit plugged again with
+# the same options would keep its flashed controller and ask the version question).
+scenario_full_update_three_times() {
+    local run
+    for run in 1 2 3; do
+        figure "run $run of 3"
+        scenario_full_update unitinfo=$run
+        stop_program
+        ctl unplug-all >/dev/null
+    done
+}
+
+# The unit's driver lets the host meet Wine's read race, as a real unit's would: the program's
+# reads, posted before their requests, must still get every reply.
+scenario_full_update_unfixed_driver() { scenario_full_update racefix=0; }
+
+# --- lost replies -----------------------------------------------------------------------------
+
+# Two busy loops for the duration of a command, as a loaded machine.
+while_busy() {
+    local busy=() status
+    ( while :; do :; done ) &
+    busy+=($!)
+    ( while :; do :; done ) &
+    busy+=($!)
+    "$@"
+    status=$?
+    kill "${busy[@]}" 2>/dev/null
+    wait "${busy[@]}" 2>/dev/null
+    return "$status"
+}
+
+# exchange_stress <read order> <unit options...>: 3,000 paced exchanges while the machine is
+# busy; no reply may be lost.
+exchange_stress() {
+    local order="$1" out
+    shift
+    ctl plug "$@" >/dev/null || fail "plug failed"
+    out=$(while_busy wine "$STRESS" "$order" 3000 1000 2>&1 | tr -d '\r') ||
+        fail "exchanges failed or lost: $out"
+    figure "paced exchanges, read $order, unit $*: $(tr '\n' ' ' <<<"$out")"
+    expect_value "$out" lost 0
+    expect_value "$out" failed 0
+}
+
+# The program's reads, posted before the request, against a driver that leaves the race open.
+scenario_stress_posted_reads() { exchange_stress posted racefix=0; }
+# A client that reads only after its write, against the driver that holds each write until its
+# reply has been taken (the simulated unit's own fix).
+scenario_stress_reads_after_write() { exchange_stress after racefix=1; }
 
 scenario_version_question_no() {
     ctl plug cfw=0x0408 >/dev/null || fail "plug failed"
