@@ -24,6 +24,9 @@ function(halvern_link_program_resources target)
 endfunction()
 
 add_executable(HalvernUpdater WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/WinMain.cpp)
-target_link_options(HalvernUpdater PRIVATE -static -municode)
+# A release file: no debugging sections or symbols (-s), and no link time stamp in its headers, so
+# that two builds of one commit are the same bytes (cmake/Reproducible.cmake; checked by
+# tests/win32/release.cmake).
+target_link_options(HalvernUpdater PRIVATE -static -municode -s -Wl,--no-insert-timestamp)
 target_link_libraries(HalvernUpdater PRIVATE halvern_win32_app halvern_warnings)
 halvern_link_program_resources(HalvernUpdater)
