@@ -18,7 +18,11 @@ work="$build_dir/reproducible"
 copy="$work/another/place/sources"
 rm -rf "$work"
 mkdir -p "$copy"
-tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy" -xf -
+excludes=(--exclude=./build --exclude=./.git)
+case "$build_dir" in
+    "$source_dir"/*) excludes+=("--exclude=./${build_dir#"$source_dir"/}") ;;
+esac
+tar -C "$source_dir" "${excludes[@]}" -cf - . | tar -C "$copy" -xf -
 
 nice cmake -S "$copy" -B "$work/other-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/toolchain-mingw64.cmake" \
