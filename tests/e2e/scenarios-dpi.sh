@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The dialog at the display's DPI (Wine's LogPixels): sourced by run-scenario.sh beside
 # scenarios.sh. The ctest entries (dpi.cmake) give these scenarios a prefix of their own, so the
 # DPI set here never reaches the other scenarios.
@@ -31,8 +32,9 @@ check_look() {
     expect_value "$probe" keyPixels 0
     [ "$left" -gt "$(value_of "$probe" group.right)" ] || fail "the logo overlaps the group box"
     [ "$right" -le "$(value_of "$probe" client.width)" ] || fail "the logo leaves the dialog"
-    [ "$top" -ge 0 ] && [ $((top + height)) -le "$(value_of "$probe" notice.top)" ] ||
+    if [ "$top" -lt 0 ] || [ $((top + height)) -gt "$(value_of "$probe" notice.top)" ]; then
         fail "the logo is not between the caption and the notice window"
+    fi
     # The notice window: every line wrapped inside it, as many lines to be seen as at 96 DPI, and
     # a text that was wholly visible at 96 DPI wholly visible here too.
     local lines visible
