@@ -120,6 +120,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
         }
         return FALSE;
+    case WM_DPICHANGED:
+        // Moved to a monitor of another DPI: the dialog manager rescales the dialog (default
+        // handling, hence FALSE); the whole face is repainted so the logo is drawn anew at its
+        // new size and nothing of the old one stays.
+        InvalidateRect(window, nullptr, TRUE);
+        return FALSE;
     case WM_DEVICECHANGE:
         return HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam)) ? TRUE
                                                                                            : FALSE;

@@ -35,6 +35,11 @@ program_pid=""
 
 # shellcheck source=tests/e2e/scenarios.sh
 source "$here/scenarios.sh"
+# Further blocks of scenarios, one file each.
+for block in "$here"/scenarios-*.sh; do
+    # shellcheck source=/dev/null
+    [ -f "$block" ] && source "$block"
+done
 
 if ! declare -F "scenario_$scenario" >/dev/null; then
     echo "unknown scenario $scenario" >&2
