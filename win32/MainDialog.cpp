@@ -9,6 +9,7 @@
 #include "ui/TextFormat.h"
 #include "update/UpdateProcedure.h"
 #include "win32/PaintLogo.h"
+#include "win32/SingleInstance.h"
 #include "win32/WideText.h"
 
 #include <dbt.h>
@@ -45,6 +46,7 @@ bool IsRedControl(HWND control) {
 
 void InitMainDialog(HWND window) {
     mainDialog = window;
+    MarkMainDialog(window);
 
     const HICON icon = LoadIconW(appInstance, MAKEINTRESOURCEW(AppIconId));
     SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
@@ -82,6 +84,9 @@ void ExitCleanup() {
         deviceNotification = nullptr;
     }
     CloseUnit(appState.unit);
+    if (mainDialog != nullptr) {
+        UnmarkMainDialog(mainDialog);
+    }
 }
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -11,6 +11,7 @@ halvern_add_library(halvern_win32_app
         ${CMAKE_CURRENT_SOURCE_DIR}/MainDialog.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/PaintLogo.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/WindowDpi.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/SingleInstance.cpp
     LIBS
         halvern_win32_dialog halvern_update halvern_win32_image halvern_ui halvern_device halvern_messages halvern_win32
         comctl32 msimg32 setupapi hid winmm gdi32 user32)

@@ -22,6 +22,10 @@ set(HALVERN_E2E_SCENARIOS
     stress_posted_reads stress_reads_after_write version_question_no
     version_question_yes erase_fails unplug_during_blocks unit_stops_answering plug_cycles
     odd_report_lengths)
+# Refusals by the unit, the way back after an unplug, one program at a time.
+list(APPEND HALVERN_E2E_SCENARIOS
+    block_refused_without_code lock_refused info_refused_on_newer second_start
+    recovery_after_unplug)
 foreach(scenario IN LISTS HALVERN_E2E_SCENARIOS)
     add_test(NAME e2e_${scenario}
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run-scenario.sh ${scenario})

@@ -472,3 +472,128 @@ scenario_odd_report_lengths() {
         ctl unplug-all >/dev/null
     done
 }
+
+# --- refusals, recovery, one program at a time ----------------------------------------------------
+
+# The requests of the given commands that the unit received; "" when none.
+count_of() { sed -n "s/^command_$2=//p" <<<"$1"; }
+
+# After a refused step: the box with the step's message and its code line, closed, then notice
+# 40030, "Update" off, the panel empty.
+expect_refused_run() { # <message id> <code line values> <screenshot>
+    local box
+    box=$(ui box 60000) || fail "no failure box"
+    shot "$3"
+    expect_value "$box" caption "$(msg 40002)"
+    expect_value "$box" text "$(msg "$1")\\r\\nDas System meldet Fehlercode 0x$2"
+    expect_value "$box" icon error
+    ui no-progress 2000 >/dev/null || fail "the progress window outlived the failure"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    expect_value "$DUMP" control.40004.text "$(msg 40030)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+}
+
+scenario_block_refused_without_code() {
+    # The 500th block is refused by an error reply whose code is 0.
+    ctl plug fault=0x1B:error:0:500 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    expect_refused_run 40009 "ff000000-0x00000000" block-refused-without-code
+    local state
+    state=$(ctl state)
+    expect_value "$state" command_0x1B 500 # nothing after the refused block
+    expect_value "$state" command_0x20 1   # no closing commands
+    expect_value "$state" command_0x0B 1
+}
+
+scenario_lock_refused() {
+    # The unit refuses the lock (marker 0xFF, code 0x1234) yet echoes the flag.
+    ctl plug fault=0x0B:error:0x1234 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    expect_refused_run 40026 "00001234-0x00000000" lock-refused
+    local state
+    state=$(ctl state)
+    expect_value "$state" exchanges 4 # identification and the lock, nothing else
+    expect_value "$state" writeProtected 1
+    [ -z "$(count_of "$state" 0x1E)$(count_of "$state" 0x20)" ] || fail "requests after the lock"
+}
+
+scenario_info_refused_on_newer() {
+    # The controller holds 4.9, and the unit refuses its info read with a code whose 16 bits are 0.
+    ctl plug cfw=0x0409 fault=0x1D:error:0x00010000 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40017)"
+    shot info-refused
+    expect_value "$DUMP" control.40004.text "$(status_notice 40017)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+    local state
+    state=$(ctl state)
+    expect_value "$state" exchanges 2 # Identify and the refused info read: nothing written
+    expect_value "$state" command_0x1D 1
+}
+
+scenario_second_start() {
+    ctl plug >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    ui progress 15000 >/dev/null || fail "no progress window"
+    # A second copy while the first one writes: it shows the first and ends with 0.
+    local second rc waited=0
+    wine "$PROGRAM" >/dev/null 2>&1 &
+    second=$!
+    while kill -0 "$second" 2>/dev/null && [ "$waited" -lt 300 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    if kill -0 "$second" 2>/dev/null; then
+        fail "the second copy still runs after 30 s"
+        kill "$second" 2>/dev/null
+    fi
+    wait "$second"
+    rc=$?
+    [ "$rc" -eq 0 ] || fail "the second copy ended with $rc"
+    expect_value "$(ui dialogs)" dialogs 1
+    figure "second start: ended after about $((waited * 100)) ms"
+    # The first copy goes on undisturbed, and the unit saw one identification.
+    ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
+        fail "the update did not complete"
+    settle "$(msg 40032 | cut -c1-40)"
+    expect_value "$(ui dialogs)" dialogs 1
+    check_full_update_log "$(unit_state)"
+    expect_value "$(ctl state)" command_0x08 1
+}
+
+scenario_recovery_after_unplug() {
+    # The unit is pulled out during the blocks (at its 107th request), the box answered; the same
+    # unit is plugged in again and "Update" pressed once more.
+    ctl plug unplugat=107 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    ctl unplug-at 107 timeout=60000 >/dev/null || fail "the unplug at exchange 107 failed"
+    ui box 20000 >/dev/null || fail "no failure box"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    ctl plug unplugat=107 >/dev/null || fail "replug failed" # the same unit: its flash is kept
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.1002.enabled 1
+    ui click 1002 || fail "could not click Update again"
+    ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
+        fail "the second run did not complete"
+    settle "$(msg 40032 | cut -c1-40)"
+    shot recovery-done
+    expect_value "$DUMP" control.40015.text "4.8"
+    local state blocks=$((($(stat -c %s "$IMAGE") + 47) / 48))
+    state=$(unit_state)
+    expect_value "$state" command_0x1B $((99 + blocks))
+    expect_value "$state" writeProtected 1
+    expect_value "$state" systemLocked 0
+    cmp -s "$ARTIFACTS/flash.bin" "$IMAGE" || fail "the controller's flash differs from the image"
+}
