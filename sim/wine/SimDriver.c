@@ -21,8 +21,10 @@ enum {
     ReadPollMilliseconds = 100,
     ReplyCapacity = 1024,
     ConfigCapacity = 8192,
-    /* How long a write waits for its reply to be taken, on top of the unit's reply delay. */
-    DeliveryWaitMilliseconds = 1000
+    /* How long a write waits for its reply to be taken, on top of the unit's reply delay. The
+     * class driver takes a reply within a millisecond, except the first one of a device, after
+     * which Wine's class driver does its once-only work before it asks again (about 1 s). */
+    DeliveryWaitMilliseconds = 250
 };
 
 struct SimSlot {
@@ -231,26 +233,25 @@ static void MarkGone(int slot) {
 }
 
 /* Waits until the class driver has taken the reply of the given sequence number, the device has
- * gone, or the bound has passed; whichever comes first. The bound is counted in slices that ran
- * out, so a wake-up for another reply does not shorten it. */
+ * gone, or the bound has passed, whichever comes first. The bound is wall time (the performance
+ * counter), so a loaded machine that stretches each short wait does not stretch it too. */
 static void AwaitDelivery(int slot, ULONG sequence, ULONG boundMilliseconds) {
-    enum { SliceMilliseconds = 10 };
     struct SimSlot* s = &slots[slot];
-    LARGE_INTEGER slice;
-    ULONG waited = 0;
+    LARGE_INTEGER frequency, start, now, slice;
+    LONGLONG boundTicks;
     int done;
-    slice.QuadPart = -(LONGLONG)SliceMilliseconds * 10000;
+    start = KeQueryPerformanceCounter(&frequency);
+    boundTicks = frequency.QuadPart * (LONGLONG)boundMilliseconds / 1000;
+    slice.QuadPart = -10 * 10000; /* re-check every 10 ms whatever wakes the wait */
     for (;;) {
         LockSlots();
         done = !s->present || (LONG)(s->takenSequence - sequence) >= 0;
         UnlockSlots();
-        if (done || waited >= boundMilliseconds) {
+        now = KeQueryPerformanceCounter(NULL);
+        if (done || now.QuadPart - start.QuadPart >= boundTicks) {
             return;
         }
-        if (KeWaitForSingleObject(&s->deliveredEvent, Executive, KernelMode, FALSE, &slice) ==
-            STATUS_TIMEOUT) {
-            waited += SliceMilliseconds;
-        }
+        KeWaitForSingleObject(&s->deliveredEvent, Executive, KernelMode, FALSE, &slice);
     }
 }
 
