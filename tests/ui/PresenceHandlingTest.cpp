@@ -5,8 +5,8 @@
 #include "sim/SimulatedUnit.h"
 #include "sim/VirtualClock.h"
 #include "tests/support/FakeDialog.h"
+#include "tests/support/MessageCatalogue.h"
 #include "ui/ControlIds.h"
-#include "ui/MessageCatalogue.h"
 #include "ui/MessageIds.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The real main dialog in this process: template 110 from this test's own resources, driven by
 // MainDialogProc with the Windows HID host (Wine's own HID devices only, so no unit is found).
 #include "win32/MainDialog.h"
+#include "tests/support/MessageCatalogue.h"
 #include "tests/win32/WindowCapture.h"
 #include "ui/ControlIds.h"
-#include "ui/MessageCatalogue.h"
 #include "update/FirmwareImage.h"
 #include "win32/ClockWin32.h"
 #include "win32/DialogHostWin32.h"
