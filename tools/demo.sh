@@ -11,19 +11,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
-# Options in any order; what is not an option of this script goes to the unit.
+# shellcheck source=tools/options.sh
+source tools/options.sh
+SplitOptions "bash tools/demo.sh [key=value...]" --inside-xvfb -- "$@"
 inside=""
-unit_options=()
-for arg in "$@"; do
-    case "$arg" in
-        --inside-xvfb) inside=1 ;;
-        --*)
-            echo "unknown option $arg; usage: bash tools/demo.sh [key=value...]" >&2
-            exit 2
-            ;;
-        *) unit_options+=("$arg") ;;
-    esac
-done
+if HasOption --inside-xvfb; then inside=1; fi
 if [ -z "$inside" ]; then
     bash tools/setup.sh
     cmake --preset windows >/dev/null

@@ -6,22 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-# Options in any order; what is not an option of this script goes to the unit.
-unplug_only=""
-unit_options=()
-for arg in "$@"; do
-    case "$arg" in
-        --unplug) unplug_only=1 ;;
-        --*)
-            echo "unknown option $arg; usage: bash tools/replug.sh [--unplug] [key=value...]" >&2
-            exit 2
-            ;;
-        *) unit_options+=("$arg") ;;
-    esac
-done
+# shellcheck source=tools/options.sh
+source tools/options.sh
+SplitOptions "bash tools/replug.sh [--unplug] [key=value...]" --unplug -- "$@"
 source tools/demo-env.sh
 wine "$simctl" unplug-all | tr -d '\r'
-if [ -n "$unplug_only" ]; then
+if HasOption --unplug; then
     exit 0
 fi
 sleep 1 # as long as a user takes to plug the cable in again

@@ -10,21 +10,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
-# Options in any order; what is not an option of this script goes to the unit.
+# shellcheck source=tools/options.sh
+source tools/options.sh
+SplitOptions "bash tools/run.sh [--no-unit] [key=value...]" --inside-xvfb --no-unit -- "$@"
 inside=""
+if HasOption --inside-xvfb; then inside=1; fi
 plug_unit=1
-unit_options=()
-for arg in "$@"; do
-    case "$arg" in
-        --inside-xvfb) inside=1 ;;
-        --no-unit) plug_unit="" ;;
-        --*)
-            echo "unknown option $arg; usage: bash tools/run.sh [--no-unit] [key=value...]" >&2
-            exit 2
-            ;;
-        *) unit_options+=("$arg") ;;
-    esac
-done
+if HasOption --no-unit; then plug_unit=""; fi
 if [ -z "$inside" ]; then
     bash tools/setup.sh
     cmake --preset windows
@@ -44,6 +36,9 @@ caption="$(version_value ProductName) $(version_value ProductVersion)"
 unplug_all() { wine "$simctl" unplug-all >/dev/null 2>&1 || true; }
 
 if [ -z "${DISPLAY:-}" ] && [ -z "$inside" ]; then
+    # A wineserver of this prefix left from a run without a display (tools/replug.sh) would keep
+    # the program from opening its window inside Xvfb.
+    wineserver -k >/dev/null 2>&1 || true
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-xvfb "$@"
 fi
 unplug_all
