@@ -5,8 +5,8 @@
 #include "sim/SimHidHost.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/VirtualClock.h"
+#include "tests/support/MessageCatalogue.h"
 #include "ui/AppState.h"
-#include "ui/MessageCatalogue.h"
 #include "update/FirmwareImage.h"
 #include "update/UpdateProcedure.h"
 #ifdef _WIN32

@@ -8,6 +8,9 @@ if(WIN32)
     add_library(halvern_rc_app OBJECT
         ${CMAKE_CURRENT_SOURCE_DIR}/dialog.rc
         ${PROJECT_BINARY_DIR}/generated/app.rc)
+    # The resource compiler reports no included files: name them for the rebuild.
+    set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/dialog.rc PROPERTIES
+        OBJECT_DEPENDS ${HALVERN_RESOURCES_DIR}/ResourceIds.h)
     set_source_files_properties(${PROJECT_BINARY_DIR}/generated/app.rc PROPERTIES
-        OBJECT_DEPENDS "${HALVERN_ART_DIR}/app.ico;${HALVERN_ART_DIR}/logo.bmp;${HALVERN_RESOURCES_DIR}/app.manifest")
+        OBJECT_DEPENDS "${HALVERN_ART_DIR}/app.ico;${HALVERN_ART_DIR}/logo.bmp;${HALVERN_RESOURCES_DIR}/app.manifest;${HALVERN_RESOURCES_DIR}/ResourceIds.h")
 endif()

@@ -15,5 +15,5 @@ if(WIN32)
     add_library(halvern_rc_firmware OBJECT ${PROJECT_BINARY_DIR}/generated/firmware.rc)
     # The resource compiler reads the image itself; a new image must rebuild the object.
     set_source_files_properties(${PROJECT_BINARY_DIR}/generated/firmware.rc PROPERTIES
-        OBJECT_DEPENDS ${HALVERN_FIRMWARE_IMAGE})
+        OBJECT_DEPENDS "${HALVERN_FIRMWARE_IMAGE};${CMAKE_CURRENT_LIST_DIR}/ResourceIds.h")
 endif()

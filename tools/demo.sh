@@ -11,11 +11,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
-if [ "${1:-}" = "--inside-xvfb" ]; then
-    shift
-    inside=1
-else
-    inside=""
+# shellcheck source=tools/options.sh
+source tools/options.sh
+SplitOptions "bash tools/demo.sh [key=value...]" --inside-xvfb -- "$@"
+inside=""
+if HasOption --inside-xvfb; then inside=1; fi
+if [ -z "$inside" ]; then
     bash tools/setup.sh
     cmake --preset windows >/dev/null
     cmake --build --preset windows --target HalvernUpdater HalvernSimCtl HalvernUiDriver
@@ -29,7 +30,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "$inside" ]; then
 fi
 
 wine "$simctl" unplug-all >/dev/null 2>&1 || true
-wine "$simctl" plug "$@"
+wine "$simctl" plug "${unit_options[@]}"
 
 if [ -z "$inside" ]; then
     echo "Starting the program; press \"Update\". Unplug and plug in again: bash tools/replug.sh"
@@ -46,7 +47,21 @@ ui() { wine "$uidriver" "$@" | tr -d '\r'; }
 ui wait-text 40004 "bereit zum Update" 30000 >/dev/null
 import -window root "$root/build/demo/1-ready.png"
 ui click 1002
-sleep 15
+# The "writing" picture once the unit holds a quarter of the image (bounded: 120 s); should the
+# update end before, when its progress window has gone, the picture shows the end.
+image_bytes=$(sed -n 's/.*CarriedFirmwareSize = \([0-9]*\);/\1/p' "$build/generated/FirmwareVersion.h")
+deadline=$((SECONDS + 120))
+seen=""
+while [ "$SECONDS" -lt "$deadline" ]; do
+    written=$(wine "$simctl" state | tr -d '\r' | sed -n 's/^flashHighWater=//p')
+    if [ "${written:-0}" -ge $((image_bytes / 4)) ]; then break; fi
+    if ui progress 0 >/dev/null 2>&1; then
+        seen=1
+    elif [ -n "$seen" ]; then
+        break
+    fi
+    sleep 0.2
+done
 import -window root "$root/build/demo/2-writing.png"
 if ui wait-text 40004 "erfolgreich" 120000 >/dev/null; then
     echo "The update completed."

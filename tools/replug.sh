@@ -6,10 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
+# shellcheck source=tools/options.sh
+source tools/options.sh
+SplitOptions "bash tools/replug.sh [--unplug] [key=value...]" --unplug -- "$@"
 source tools/demo-env.sh
 wine "$simctl" unplug-all | tr -d '\r'
-if [ "${1:-}" = "--unplug" ]; then
+if HasOption --unplug; then
     exit 0
 fi
-sleep 1
-wine "$simctl" plug "$@" | tr -d '\r'
+sleep 1 # as long as a user takes to plug the cable in again
+wine "$simctl" plug "${unit_options[@]}" | tr -d '\r'

@@ -5,21 +5,18 @@
 # `bash tools/replug.sh` pulls the cable and plugs it in again. Without a display it runs inside
 # Xvfb, saves a screenshot of the dialog to build/screenshots/ and then closes the program the way
 # the close box would.
-#   bash tools/run.sh [--no-unit] [key=value...]   unit options as for HalvernSimCtl plug
+#   bash tools/run.sh [--no-unit] [key=value...]   unit options as for HalvernSimCtl plug, in any order
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
+# shellcheck source=tools/options.sh
+source tools/options.sh
+SplitOptions "bash tools/run.sh [--no-unit] [key=value...]" --inside-xvfb --no-unit -- "$@"
 inside=""
-if [ "${1:-}" = "--inside-xvfb" ]; then
-    inside=1
-    shift
-fi
+if HasOption --inside-xvfb; then inside=1; fi
 plug_unit=1
-if [ "${1:-}" = "--no-unit" ]; then
-    plug_unit=""
-    shift
-fi
+if HasOption --no-unit; then plug_unit=""; fi
 if [ -z "$inside" ]; then
     bash tools/setup.sh
     cmake --preset windows
@@ -29,18 +26,24 @@ fi
 # The prefix, the program and the unit's controller, shared with tools/replug.sh and tools/demo.sh.
 # shellcheck source=tools/demo-env.sh
 source "$root/tools/demo-env.sh"
-caption="ORVALDA HALVERN 160 Firmware Updater 4.8"
+# The dialog's caption is the product name and version of the program's version resource, as
+# the build wrote them.
+version_value() {
+    x86_64-w64-mingw32-windres -i "$program" -O rc | sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\r\?\$/\1/p"
+}
+caption="$(version_value ProductName) $(version_value ProductVersion)"
 
 unplug_all() { wine "$simctl" unplug-all >/dev/null 2>&1 || true; }
 
 if [ -z "${DISPLAY:-}" ] && [ -z "$inside" ]; then
-    again=(--inside-xvfb)
-    if [ -z "$plug_unit" ]; then again+=(--no-unit); fi
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "${again[@]}" "$@"
+    # A wineserver of this prefix left from a run without a display (tools/replug.sh) would keep
+    # the program from opening its window inside Xvfb.
+    wineserver -k >/dev/null 2>&1 || true
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-xvfb "$@"
 fi
 unplug_all
 if [ -n "$plug_unit" ]; then
-    wine "$simctl" plug "$@" | tr -d '\r'
+    wine "$simctl" plug "${unit_options[@]}" | tr -d '\r'
 fi
 if [ -z "$inside" ]; then
     echo "Starting the program. Unplug and plug in again: bash tools/replug.sh"
@@ -63,7 +66,27 @@ if ! xwininfo -root -tree 2>/dev/null | grep -qF "\"$caption\""; then
     wineserver -k || true
     exit 1
 fi
-sleep 2 # let the dialog finish its first paint
+# The first paint is over when the dialog shows more than its background and two captures a
+# moment apart are the same (bounded: 10 s).
+window=$(xwininfo -root -tree | grep -F "\"$caption\"" | awk 'NR == 1 {print $1}')
+frame=$(mktemp --suffix=.ppm)
+previous=""
+painted=""
+for _ in $(seq 1 50); do
+    current=""
+    if import -window "$window" "$frame" 2>/dev/null &&
+        [ "$(identify -format %k "$frame" 2>/dev/null || echo 0)" -gt 16 ]; then
+        current=$(md5sum <"$frame")
+    fi
+    if [ -n "$current" ] && [ "$current" = "$previous" ]; then
+        painted=1
+        break
+    fi
+    previous=$current
+    sleep 0.2
+done
+rm -f "$frame"
+if [ -z "$painted" ]; then echo "the dialog did not settle within 10 s; taking it as it is" >&2; fi
 mkdir -p "$root/build/screenshots"
 shot="$root/build/screenshots/HalvernUpdater-$(date -u +%Y%m%d-%H%M%S).png"
 import -window root "$shot"

@@ -1,18 +1,25 @@
 #pragma once
-// Control identifiers of the main dialog (template 110).
+// The main dialog's controls and the program's resources by the names the C++ uses; the numbers
+// are those of resources/ResourceIds.h, which the resource scripts include as well.
+#include "resources/ResourceIds.h"
+
 #include <cstdint>
 
-inline constexpr std::int32_t ControlQuit = 2; // IDCANCEL: "Beenden", Escape and the close box
-inline constexpr std::int32_t ControlUpdate = 1002;
-inline constexpr std::int32_t ControlNotice = 40004;
-inline constexpr std::int32_t ControlVersionGroup = 40007;
-inline constexpr std::int32_t ControlUnitLabel = 40010;
-inline constexpr std::int32_t ControlBootloaderLabel = 1005;
-inline constexpr std::int32_t ControlControllerLabel = 40011;
-inline constexpr std::int32_t ControlUnitVersion = 40013;
-inline constexpr std::int32_t ControlBootloaderVersion = 40014;
-inline constexpr std::int32_t ControlControllerVersion = 40015;
+enum ControlId : std::int32_t {
+    ControlQuit = 2, // IDCANCEL: "Beenden", Escape and the close box
+    ControlUpdate = IDC_UPDATE,
+    ControlNotice = IDC_NOTICE,
+    ControlVersionGroup = IDC_VERSION_GROUP,
+    ControlUnitLabel = IDC_UNIT_LABEL,
+    ControlBootloaderLabel = IDC_BOOTLOADER_LABEL,
+    ControlControllerLabel = IDC_CONTROLLER_LABEL,
+    ControlUnitVersion = IDC_UNIT_VERSION,
+    ControlBootloaderVersion = IDC_BOOTLOADER_VERSION,
+    ControlControllerVersion = IDC_CONTROLLER_VERSION,
+};
 
-inline constexpr std::uint16_t MainDialogTemplateId = 110;
-inline constexpr std::uint16_t LogoBitmapId = 121;
-inline constexpr std::uint16_t AppIconId = 123;
+enum ResourceId : std::uint16_t {
+    MainDialogTemplateId = IDD_MAIN,
+    LogoBitmapId = IDB_LOGO,
+    AppIconId = IDI_APP,
+};

@@ -3,6 +3,7 @@
 // generated read-only array elsewhere. The version belongs to the image and comes with it from
 // the build (generated/FirmwareVersion.h).
 #include "FirmwareVersion.h"
+#include "resources/ResourceIds.h"
 
 #include <cstdint>
 
@@ -15,4 +16,4 @@ FirmwareImage LoadFirmwareImage();
 
 inline constexpr std::uint32_t BlockBytes = 48;
 inline constexpr std::uint32_t BlockWords = 12;
-inline constexpr std::uint16_t FirmwareImageResourceId = 119;
+inline constexpr std::uint16_t FirmwareImageResourceId = IDR_FIRMWARE;

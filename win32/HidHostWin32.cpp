@@ -226,15 +226,27 @@ bool FinishPending(Win32HidHostState& state, HANDLE device, OVERLAPPED& overlapp
     return Fail(state, waitError);
 }
 
-// Starts one overlapped request; true when it completed at once or is pending (then *pending).
-bool StartRead(HANDLE device, std::uint8_t* report, std::uint32_t length, OVERLAPPED& overlapped,
-               bool& pending) {
-    pending = false;
-    if (ReadFile(device, report, length, nullptr, &overlapped)) {
-        return true;
+// Reads the immediate answer of an overlapped ReadFile or WriteFile: true when the request
+// completed at once or the system holds it (then pending).
+bool Started(BOOL completed, bool& pending) {
+    pending = !completed && GetLastError() == ERROR_IO_PENDING;
+    return completed || pending;
+}
+
+// One bounded transfer on the exchange event: start issues the ReadFile or WriteFile on the
+// OVERLAPPED given; a request left pending is finished within the bound or cancelled.
+template <typename Start>
+bool TransferReport(Win32HidHostState& state, HANDLE device, Start start) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = ExchangeEvent(state);
+    if (overlapped.hEvent == nullptr) {
+        return Fail(state);
     }
-    pending = GetLastError() == ERROR_IO_PENDING;
-    return pending;
+    bool pending = false;
+    if (!Started(start(overlapped), pending)) {
+        return Fail(state);
+    }
+    return !pending || FinishPending(state, device, overlapped);
 }
 
 // Cancels a posted read that no exchange will collect and waits until the system has let go of
@@ -261,7 +273,8 @@ void PostReadReport(void* context, HostHandle device, std::uint8_t* report, std:
         posted.error = GetLastError();
         return;
     }
-    if (StartRead(ToHandle(device), report, length, posted.overlapped, posted.pending)) {
+    if (Started(ReadFile(ToHandle(device), report, length, nullptr, &posted.overlapped),
+                posted.pending)) {
         posted.done = !posted.pending;
     } else {
         posted.error = GetLastError();
@@ -271,19 +284,10 @@ void PostReadReport(void* context, HostHandle device, std::uint8_t* report, std:
 bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
                  std::uint32_t length) {
     Win32HidHostState& state = StateOf(context);
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = ExchangeEvent(state);
-    bool written = false;
-    if (overlapped.hEvent == nullptr) {
-        Fail(state);
-    } else if (WriteFile(ToHandle(device), report, length, nullptr, &overlapped)) {
-        // The byte count is not compared with the length: with report IDs Wine reports one less.
-        written = true;
-    } else if (GetLastError() != ERROR_IO_PENDING) {
-        Fail(state);
-    } else {
-        written = FinishPending(state, ToHandle(device), overlapped);
-    }
+    // The byte count is not compared with the length: with report IDs Wine reports one less.
+    const bool written = TransferReport(state, ToHandle(device), [&](OVERLAPPED& overlapped) {
+        return WriteFile(ToHandle(device), report, length, nullptr, &overlapped);
+    });
     if (!written) {
         DropPostedRead(state); // no reply will come for a request that did not leave
     }
@@ -305,16 +309,9 @@ bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uin
         return read;
     }
     DropPostedRead(state);
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = ExchangeEvent(state);
-    if (overlapped.hEvent == nullptr) {
-        return Fail(state);
-    }
-    bool pending = false;
-    if (!StartRead(ToHandle(device), report, length, overlapped, pending)) {
-        return Fail(state);
-    }
-    return !pending || FinishPending(state, ToHandle(device), overlapped);
+    return TransferReport(state, ToHandle(device), [&](OVERLAPPED& overlapped) {
+        return ReadFile(ToHandle(device), report, length, nullptr, &overlapped);
+    });
 }
 
 void CloseInterface(void* context, HostHandle device) {

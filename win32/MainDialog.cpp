@@ -22,6 +22,8 @@ HDEVNOTIFY deviceNotification = nullptr;
 AppState appState;
 RegisterDeviceEventsCall registerDeviceEvents = RegisterDeviceNotificationW;
 
+static_assert(ControlQuit == IDCANCEL, "Escape and the close box must reach \"Beenden\"");
+
 namespace {
 
 constexpr std::size_t captionBufferSize = 256;

@@ -13,9 +13,21 @@ fail() {
     failures=$((failures + 1))
 }
 
-# A catalogue text as the UI driver prints it (line breaks as the two characters \r and \n).
+# A catalogue text as the UI driver prints it (line breaks as the two characters \r and \n): the
+# literal of messages.def read as the compiler reads it, escapes and all.
 msg() {
-    sed -n "s/^MESSAGE($1, \"\(.*\)\")\$/\1/p" "$HALVERN_SOURCE/resources/messages.def"
+    python3 - "$1" "$HALVERN_SOURCE/resources/messages.def" <<'EOF'
+import ast, re, sys
+wanted, path = sys.argv[1], sys.argv[2]
+entry = re.compile(r'^MESSAGE\(\s*(\d+)\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\)\s*$')
+for line in open(path, encoding="utf-8"):
+    found = entry.match(line)
+    if found and found.group(1) == wanted:
+        text = ast.literal_eval(found.group(2))
+        sys.stdout.buffer.write(text.replace("\r", "\\r").replace("\n", "\\n").encode() + b"\n")
+        sys.exit(0)
+sys.exit(f"no message {wanted} in {path}")
+EOF
 }
 status_notice() { printf '%s\\r\\n\\r\\n%s' "$(msg "$1")" "$(msg 40001)"; }
 

@@ -1,15 +1,19 @@
 #include "tests/support/FakeDialog.h"
 
+#include "tests/support/MessageCatalogue.h"
 #include "ui/ControlIds.h"
-#include "ui/MessageCatalogue.h"
 
 #include <algorithm>
 
 namespace {
 
-FakeDialog& Self(void* context) { return *static_cast<FakeDialog*>(context); }
+FakeDialog& Self(void* context) {
+    return *static_cast<FakeDialog*>(context);
+}
 
-FakeControl& Control(FakeDialog& dialog, std::int32_t id) { return dialog.controls[id]; }
+FakeControl& Control(FakeDialog& dialog, std::int32_t id) {
+    return dialog.controls[id];
+}
 
 void LoadMessageText(void*, std::uint16_t id, char16_t* buffer, std::uint32_t size) {
     LoadCatalogueText(id, buffer, size);
@@ -58,9 +62,13 @@ std::int32_t ShowMessageBox(void* context, const char16_t* text, const char16_t*
     return answer;
 }
 
-HostWindow GetDialogWindow(void* context) { return Self(context).dialogWindow; }
+HostWindow GetDialogWindow(void* context) {
+    return Self(context).dialogWindow;
+}
 
-WindowRect GetDialogRect(void* context) { return Self(context).dialogRect; }
+WindowRect GetDialogRect(void* context) {
+    return Self(context).dialogRect;
+}
 
 HostWindow CreateProgressWindow(void* context, const char16_t* title, std::int32_t x,
                                 std::int32_t y, std::int32_t width, std::int32_t height) {

@@ -1,4 +1,4 @@
-#include "ui/MessageCatalogue.h"
+#include "tests/support/MessageCatalogue.h"
 #include "ui/MessageIds.h"
 #include "ui/Product.h"
 #include "ui/TextFormat.h"

@@ -1,8 +1,8 @@
 #include "ui/NoticeWindow.h"
 
 #include "tests/support/FakeDialog.h"
+#include "tests/support/MessageCatalogue.h"
 #include "ui/ControlIds.h"
-#include "ui/MessageCatalogue.h"
 #include "ui/MessageIds.h"
 
 #include <gtest/gtest.h>

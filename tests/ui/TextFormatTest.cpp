@@ -1,5 +1,5 @@
 #include "ui/TextFormat.h"
-#include "ui/MessageCatalogue.h"
+#include "tests/support/MessageCatalogue.h"
 #include "ui/MessageIds.h"
 #include "ui/Product.h"
 

@@ -1,8 +1,8 @@
 #include "tests/update/UpdateRig.h"
 
 #include "device/Discovery.h"
+#include "tests/support/MessageCatalogue.h"
 #include "ui/ControlIds.h"
-#include "ui/MessageCatalogue.h"
 #include "ui/MessageIds.h"
 
 #include <algorithm>

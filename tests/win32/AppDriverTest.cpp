@@ -1,9 +1,9 @@
 // Drives the real HalvernUpdater.exe from outside, as a user would: it is started, its dialog is
 // found by its caption, read, and ended by "Beenden", Escape or the close box. No unit is
 // attached (Wine presents only its own mouse and keyboard). Every wait is bounded.
+#include "tests/support/MessageCatalogue.h"
 #include "tests/win32/WindowCapture.h"
 #include "ui/ControlIds.h"
-#include "ui/MessageCatalogue.h"
 
 #include <gtest/gtest.h>
 

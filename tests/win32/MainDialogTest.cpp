@@ -1,9 +1,9 @@
 // The real main dialog in this process: template 110 from this test's own resources, driven by
 // MainDialogProc with the Windows HID host (Wine's own HID devices only, so no unit is found).
 #include "win32/MainDialog.h"
+#include "tests/support/MessageCatalogue.h"
 #include "tests/win32/WindowCapture.h"
 #include "ui/ControlIds.h"
-#include "ui/MessageCatalogue.h"
 #include "update/FirmwareImage.h"
 #include "win32/ClockWin32.h"
 #include "win32/DialogHostWin32.h"
@@ -121,16 +121,21 @@ std::wstring ArtefactPath(const wchar_t* name) {
     return std::wstring(HALVERN_SCREENSHOT_DIR) + L"\\" + name;
 }
 
+// The hosts of the real program, wired as WinMain wires them.
+void WireHosts() {
+    appInstance = GetModuleHandleW(nullptr);
+    hidHost = MakeWin32HidHost(hidState);
+    clock = MakeWin32Clock(clockState);
+    dialogHost = MakeWin32DialogHost();
+    InitUnitConnection(appState.unit, hidHost, clock);
+    appState.dialog = &dialogHost;
+}
+
 class MainDialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         InitCommonControls();
-        appInstance = GetModuleHandleW(nullptr);
-        hidHost = MakeWin32HidHost(hidState);
-        clock = MakeWin32Clock(clockState);
-        dialogHost = MakeWin32DialogHost();
-        InitUnitConnection(appState.unit, hidHost, clock);
-        appState.dialog = &dialogHost;
+        WireHosts();
         dialog = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(MainDialogTemplateId), nullptr,
                                     MainDialogProc, 0);
         ASSERT_NE(dialog, nullptr) << "template 110 did not make a dialog";
@@ -383,12 +388,7 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM collected) {
 // dialog; then the dialog ends with 1 without ever being shown, and nothing is left registered
 // or open.
 TEST(RegistrationFailureTest, ErrorBoxThenTheDialogEndsWithOneUnseen) {
-    appInstance = GetModuleHandleW(nullptr);
-    hidHost = MakeWin32HidHost(hidState);
-    clock = MakeWin32Clock(clockState);
-    dialogHost = MakeWin32DialogHost();
-    InitUnitConnection(appState.unit, hidHost, clock);
-    appState.dialog = &dialogHost;
+    WireHosts();
     registerDeviceEvents = [](HANDLE, LPVOID, DWORD) -> HDEVNOTIFY {
         SetLastError(ERROR_INVALID_DATA);
         return nullptr;

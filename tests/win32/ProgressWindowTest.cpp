@@ -1,7 +1,7 @@
 // The dialog operations on real windows: the progress window, control texts and enabling, the
 // z-order, with a plain top-level window standing in for the main dialog.
 #include "platform/DialogHost.h"
-#include "ui/MessageCatalogue.h"
+#include "tests/support/MessageCatalogue.h"
 #include "win32/AppGlobals.h"
 #include "win32/DialogHostWin32.h"
 

@@ -1,6 +1,6 @@
 // The string table and the image resource of the program, read with the calls the program uses,
 // against the portable catalogue and the generated array.
-#include "ui/MessageCatalogue.h"
+#include "tests/support/MessageCatalogue.h"
 #include "ui/MessageIds.h"
 #include "update/EmbeddedFirmwareImage.h"
 #include "update/FirmwareImage.h"

@@ -8,7 +8,7 @@ if(WIN32)
 
     halvern_add_test(win32_dialog_host_test WINDOWS_ONLY
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProgressWindowTest.cpp
-        LIBS halvern_win32_dialog halvern_messages)
+        LIBS halvern_win32_dialog halvern_messages halvern_message_catalogue)
     halvern_link_program_resources(win32_dialog_host_test)
 
     halvern_add_test(win32_main_dialog_test WINDOWS_ONLY
@@ -16,7 +16,7 @@ if(WIN32)
             ${CMAKE_CURRENT_LIST_DIR}/MainDialogTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
             ${CMAKE_CURRENT_LIST_DIR}/WindowDpiTest.cpp
-        LIBS halvern_win32_app)
+        LIBS halvern_win32_app halvern_message_catalogue)
     halvern_link_program_resources(win32_main_dialog_test)
     target_compile_definitions(win32_main_dialog_test PRIVATE
         "HALVERN_SCREENSHOT_DIR=L\"${_halvern_screenshot_dir_windows}\"")
@@ -30,7 +30,7 @@ if(WIN32)
             ${CMAKE_CURRENT_LIST_DIR}/AppDriverTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/ProgramResourcesTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
-        LIBS halvern_messages version gdi32 user32)
+        LIBS halvern_messages halvern_message_catalogue version gdi32 user32)
     add_dependencies(win32_program_test HalvernUpdater)
     target_compile_definitions(win32_program_test PRIVATE
         "HALVERN_UPDATER_EXE=L\"${_halvern_updater_windows}\""
@@ -41,6 +41,6 @@ if(WIN32)
     # "Update" on the real dialog against the simulated unit, in virtual time.
     halvern_add_test(win32_update_dialog_test WINDOWS_ONLY
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/UpdateDialogTest.cpp
-        LIBS halvern_win32_app halvern_sim)
+        LIBS halvern_win32_app halvern_sim halvern_message_catalogue)
     halvern_link_program_resources(win32_update_dialog_test)
 endif()

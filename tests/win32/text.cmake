@@ -2,7 +2,7 @@
 # and the portable image test again, now against the resource.
 halvern_add_test(halvern_win32_text_test WINDOWS_ONLY
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/StringTableTest.cpp
-    LIBS halvern_messages halvern_win32_image halvern_image_bytes halvern_rc_strings
+    LIBS halvern_messages halvern_message_catalogue halvern_win32_image halvern_image_bytes halvern_rc_strings
          halvern_rc_firmware)
 if(WIN32)
     target_compile_definitions(halvern_win32_text_test

@@ -1,4 +1,4 @@
-#include "ui/MessageCatalogue.h"
+#include "tests/support/MessageCatalogue.h"
 
 #include <algorithm>
 
