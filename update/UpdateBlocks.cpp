@@ -2,7 +2,9 @@
 #include "device/Commands.h"
 #include "device/Results.h"
 #include "ui/MessageIds.h"
+#include "ui/WindowGeometry.h"
 #include "update/UpdateProcedure.h"
+#include "update/UpdateShared.h"
 #include "update/UpdateSteps.h"
 
 #include <array>
@@ -30,18 +32,13 @@ void RaiseBoth(const DialogHost& dialog, const ProgressState& state) {
 // A top-level progress window of 400 x 50 centred on the dialog, bar at 0, both windows on top.
 void OpenProgressWindow(const DialogHost& dialog, ProgressState& state) {
     state.dialog = dialog.GetDialogWindow(dialog.context);
-    const WindowRect rect = dialog.GetDialogRect(dialog.context);
-    // In 64 bits, so that no rectangle can overflow the halving; the halves drop their fraction.
-    const std::int64_t x = std::int64_t{rect.left} + (std::int64_t{rect.right} - rect.left) / 2 -
-                           ProgressWindowWidth / 2;
-    const std::int64_t y = std::int64_t{rect.top} + (std::int64_t{rect.bottom} - rect.top) / 2 -
-                           ProgressWindowHeight / 2;
+    const WindowOrigin origin =
+        CentreOn(dialog.GetDialogRect(dialog.context), ProgressWindowWidth, ProgressWindowHeight);
     char16_t title[MessageBufferSize];
     dialog.LoadMessageText(dialog.context, MessageProgressTitle, title, MessageBufferSize);
     // A window that cannot be created leaves the bar out; the blocks are written all the same.
-    state.progress = dialog.CreateProgressWindow(
-        dialog.context, title, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
-        ProgressWindowWidth, ProgressWindowHeight);
+    state.progress = dialog.CreateProgressWindow(dialog.context, title, origin.x, origin.y,
+                                                 ProgressWindowWidth, ProgressWindowHeight);
     if (state.progress != 0) {
         dialog.SetProgressPosition(dialog.context, state.progress, 0);
     }

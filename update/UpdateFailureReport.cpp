@@ -6,7 +6,7 @@
 #include "ui/TextFormat.h"
 #include "ui/VersionPanel.h"
 #include "update/UpdateProcedure.h"
-#include "update/UpdateSteps.h"
+#include "update/UpdateShared.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "ui/MessageIds.h"
 #include "ui/NoticeWindow.h"
 #include "ui/VersionPanel.h"
+#include "update/UpdateShared.h"
 #include "update/UpdateSteps.h"
 
 #include <optional>
@@ -119,26 +120,6 @@ void EndPreciseTiming(const AppState& app) {
 }
 
 } // namespace
-
-void PauseUpdate(const AppState& app, std::uint32_t milliseconds) {
-    const Clock* clock = app.unit.clock;
-    if (clock != nullptr && clock->Pause != nullptr) {
-        clock->Pause(clock->context, milliseconds);
-    }
-}
-
-UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
-                             std::int32_t result) {
-    UpdateFailure failure{messageId, result, unit.exchangeSystemError};
-    if (result == ResultRefused && !unit.exchangeAnswered) {
-        failure.result = NoCodeToShow;
-    }
-    return failure;
-}
-
-void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer) {
-    app.dialog->LoadMessageText(app.dialog->context, messageId, buffer, MessageBufferSize);
-}
 
 void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
     if (!IsUnitOpen(app.unit)) {

@@ -38,7 +38,3 @@ std::uint32_t ProgressPosition(std::uint32_t size, std::uint32_t remaining);
 // Words that carry a last block of byteCount (1 to 47) bytes: the whole words, and a partly
 // filled last word as well, so that no image byte is left out.
 std::uint32_t LastBlockWords(std::uint32_t byteCount);
-
-// The platform helpers shared by the update's files; a missing clock does nothing.
-void PauseUpdate(const AppState& app, std::uint32_t milliseconds);
-void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer);

@@ -6,4 +6,5 @@ halvern_add_library(halvern_update
         ${CMAKE_CURRENT_LIST_DIR}/UpdateProcedure.cpp
         ${CMAKE_CURRENT_LIST_DIR}/UpdateBlocks.cpp
         ${CMAKE_CURRENT_LIST_DIR}/UpdateFailureReport.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/UpdateShared.cpp
     LIBS halvern_ui halvern_device halvern_messages)

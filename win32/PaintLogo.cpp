@@ -1,7 +1,7 @@
 #include "win32/PaintLogo.h"
 
 #include "ui/ControlIds.h"
-#include "ui/LogoGeometry.h"
+#include "ui/WindowGeometry.h"
 #include "win32/AppGlobals.h"
 #include "win32/WindowDpi.h"
 

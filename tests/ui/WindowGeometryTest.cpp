@@ -1,4 +1,4 @@
-#include "ui/LogoGeometry.h"
+#include "ui/WindowGeometry.h"
 
 #include <gtest/gtest.h>
 

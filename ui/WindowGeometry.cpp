@@ -1,4 +1,4 @@
-#include "ui/LogoGeometry.h"
+#include "ui/WindowGeometry.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -54,4 +54,11 @@ LogoPlacement ComputeLogoPlacement(std::int32_t bitmapWidth, std::int32_t bitmap
     const float height = ratio * static_cast<float>(bitmapHeight);
     placement.height = static_cast<std::int32_t>(height);
     return placement;
+}
+
+WindowOrigin CentreOn(WindowRect outer, std::int32_t width, std::int32_t height) {
+    return {Clamp32(std::int64_t{outer.left} + (std::int64_t{outer.right} - outer.left) / 2 -
+                    width / 2),
+            Clamp32(std::int64_t{outer.top} + (std::int64_t{outer.bottom} - outer.top) / 2 -
+                    height / 2)};
 }

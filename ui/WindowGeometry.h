@@ -1,5 +1,6 @@
 #pragma once
-// Where the logo goes: right of the version group box, scaled to the free space there.
+// Window geometry of the dialog: where the logo goes (right of the version group box, scaled to
+// the free space there) and where the progress window goes (centred on the dialog).
 #include "platform/DialogHost.h"
 
 #include <cstdint>
@@ -25,3 +26,12 @@ LogoPlacement ComputeLogoPlacement(std::int32_t bitmapWidth, std::int32_t bitmap
                                    WindowRect dialogRect, WindowRect groupRect,
                                    std::int32_t frameWidth, std::int32_t captionHeight,
                                    std::int32_t dpi = BaseDpi);
+
+struct WindowOrigin {
+    std::int32_t x;
+    std::int32_t y;
+};
+
+// The top left corner that centres a window of width x height on outer (screen coordinates); the
+// halves drop their fraction. Taken in 64 bits, so that no rectangle can overflow the halving.
+WindowOrigin CentreOn(WindowRect outer, std::int32_t width, std::int32_t height);

@@ -1,0 +1,26 @@
+#include "update/UpdateShared.h"
+
+#include "device/Results.h"
+#include "ui/MessageIds.h"
+#include "update/UpdateProcedure.h"
+#include "update/UpdateSteps.h"
+
+void PauseUpdate(const AppState& app, std::uint32_t milliseconds) {
+    const Clock* clock = app.unit.clock;
+    if (clock != nullptr && clock->Pause != nullptr) {
+        clock->Pause(clock->context, milliseconds);
+    }
+}
+
+UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
+                             std::int32_t result) {
+    UpdateFailure failure{messageId, result, unit.exchangeSystemError};
+    if (result == ResultRefused && !unit.exchangeAnswered) {
+        failure.result = NoCodeToShow;
+    }
+    return failure;
+}
+
+void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer) {
+    app.dialog->LoadMessageText(app.dialog->context, messageId, buffer, MessageBufferSize);
+}
