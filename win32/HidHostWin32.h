@@ -3,6 +3,7 @@
 // attributes and capabilities, and the unit is opened for overlapped I/O so that every write and
 // every read can be given up after a bound instead of blocking the dialog forever.
 #include "platform/HidHost.h"
+#include "win32/ScopedWin.h"
 
 #include <cstdint>
 
@@ -11,23 +12,6 @@
 #include <setupapi.h>
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "device paths are passed as UTF-16");
-
-// Owns one kernel handle (here: the exchange event) and closes it when it goes.
-struct OwnedKernelHandle {
-    HANDLE handle = nullptr;
-
-    OwnedKernelHandle() = default;
-    OwnedKernelHandle(const OwnedKernelHandle&) = delete;
-    OwnedKernelHandle& operator=(const OwnedKernelHandle&) = delete;
-    ~OwnedKernelHandle() { Reset(); }
-
-    void Reset(HANDLE replacement = nullptr) {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-        handle = replacement;
-    }
-};
 
 // Everything the host keeps between calls. Lives as long as the host made from it; not copied.
 struct Win32HidHostState {
@@ -42,7 +26,7 @@ struct Win32HidHostState {
     std::uint32_t exchangeTimeoutMilliseconds = ExchangeTimeoutMilliseconds;
     // Manual-reset event of the OVERLAPPED of every write (and of a read not posted ahead):
     // created once, reused, closed with the state, so that exchanges leave no handles behind.
-    OwnedKernelHandle exchangeEvent;
+    AutoCloseHandle exchangeEvent;
     // The read posted ahead of a write (PostReadReport), with an event of its own since it is
     // pending while the write is; device is invalidHostHandle when none is posted. Once posted,
     // the system may write into report until the read has completed or been cancelled.
@@ -55,7 +39,7 @@ struct Win32HidHostState {
         bool done = false;           // completed at once, with success
         DWORD error = ERROR_SUCCESS; // ReadFile refused it at once: ReadReport fails with this
     } postedRead;
-    OwnedKernelHandle postedReadEvent;
+    AutoCloseHandle postedReadEvent;
     // GetLastError of the last call that failed, kept until the next failure, so that other
     // calls made meanwhile (dialogs, drawing) do not overwrite it.
     DWORD lastError = ERROR_SUCCESS;

@@ -3,47 +3,12 @@
 #include "ui/ControlIds.h"
 #include "ui/WindowGeometry.h"
 #include "win32/AppGlobals.h"
+#include "win32/ScopedWin.h"
 #include "win32/WindowDpi.h"
 
 namespace {
 
 constexpr COLORREF logoKeyColour = RGB(0, 255, 0);
-
-// The bitmap loaded for one paint, deleted when the paint is done.
-struct LoadedBitmap {
-    HBITMAP bitmap;
-    explicit LoadedBitmap(HBITMAP loaded) : bitmap(loaded) {}
-    LoadedBitmap(const LoadedBitmap&) = delete;
-    LoadedBitmap& operator=(const LoadedBitmap&) = delete;
-    ~LoadedBitmap() {
-        if (bitmap != nullptr) {
-            DeleteObject(bitmap);
-        }
-    }
-};
-
-// A memory context with one bitmap selected; the context's own bitmap is put back before the
-// context is deleted, so the logo bitmap is never deleted while still selected.
-struct MemoryContext {
-    HDC context;
-    HGDIOBJ previous = nullptr;
-    MemoryContext(HDC compatibleWith, HBITMAP bitmap)
-        : context(CreateCompatibleDC(compatibleWith)) {
-        if (context != nullptr) {
-            previous = SelectObject(context, bitmap);
-        }
-    }
-    MemoryContext(const MemoryContext&) = delete;
-    MemoryContext& operator=(const MemoryContext&) = delete;
-    ~MemoryContext() {
-        if (context != nullptr) {
-            if (previous != nullptr) {
-                SelectObject(context, previous);
-            }
-            DeleteDC(context);
-        }
-    }
-};
 
 WindowRect ToWindowRect(const RECT& rect) {
     return {rect.left, rect.top, rect.right, rect.bottom};
@@ -52,18 +17,21 @@ WindowRect ToWindowRect(const RECT& rect) {
 } // namespace
 
 void PaintLogo(HDC paintContext) {
-    const LoadedBitmap logo(LoadBitmapW(appInstance, MAKEINTRESOURCEW(LogoBitmapId)));
-    if (logo.bitmap == nullptr) {
+    // Loaded for one paint and deleted when it is done.
+    const ScopedGdiObject<HBITMAP> logo(LoadBitmapW(appInstance, MAKEINTRESOURCEW(LogoBitmapId)));
+    if (logo.object == nullptr) {
         return; // the picture is part of the program; without it the face stays plain
     }
     BITMAP size{};
-    GetObjectW(logo.bitmap, sizeof size, &size);
+    GetObjectW(logo.object, sizeof size, &size);
 
-    // Declared after the bitmap, so it is deleted before it.
-    const MemoryContext memory(paintContext, logo.bitmap);
+    // Declared after the bitmap, so that the bitmap is deselected and the context deleted before
+    // the bitmap is.
+    const ScopedMemoryContext memory(paintContext);
     if (memory.context == nullptr) {
         return;
     }
+    const ScopedSelectObject selected(memory.context, logo.object);
 
     RECT dialogRect{};
     RECT groupRect{};
