@@ -248,6 +248,46 @@ scenario_full_update() {
     wall=$(echo "$end - $begin" | bc)
     figure "$(printf 'full update: %.2f s wall, %.3f times the 39.800 s pause floor' "$wall" \
         "$(echo "$wall / 39.8" | bc -l)")"
+    compare_with_reference_client
+}
+
+# The same unit updated once more, by the reference client (the update's requests and pauses and
+# nothing else): its requests must be the program's byte for byte, and the program's time from
+# lock to unlock, as the unit received them, is set against the client's and the pause floor.
+compare_with_reference_client() {
+    stop_program # its handle would queue the client's replies too
+    local reference
+    reference=$(ctl reference image="$IMAGE") || fail "the reference client failed: $reference"
+    local all="$ARTIFACTS/log-with-reference.txt"
+    ctl state log="$all" flash="$ARTIFACTS/flash-reference.bin" >/dev/null ||
+        fail "no unit state after the reference client"
+    local requests
+    requests=$(wc -l <"$ARTIFACTS/log.txt")
+    if ! cmp -s <(tail -n +4 "$ARTIFACTS/log.txt") <(tail -n +$((requests + 1)) "$all"); then
+        fail "the reference client's requests differ from the program's"
+    fi
+    if ! cmp -s "$ARTIFACTS/flash-reference.bin" "$IMAGE"; then
+        fail "the reference client's flash differs from the carried image"
+    fi
+    local pace program client floor
+    pace=$(ctl pace) || fail "no pace"
+    expect_value "$pace" updates 2
+    program=$(sed -n 's/^update\.1\.lockToUnlockMs=//p' <<<"$pace")
+    client=$(sed -n 's/^update\.2\.lockToUnlockMs=//p' <<<"$pace")
+    # Pauses from lock to unlock: 20, 20, the erase's 1000, 4000, 20, 20, and 20 per block.
+    floor=$((5080 + 20 * (($(stat -c %s "$IMAGE") + 47) / 48)))
+    if [ -z "$program" ] || [ -z "$client" ] || [ "${client%.*}" -le 0 ]; then
+        fail "no lock-to-unlock times in: $(tr '\n' ' ' <<<"$pace")"
+        return
+    fi
+    figure "$(printf 'lock to unlock: program %.3f s, reference client %.3f s, pause floor %.3f s' \
+        "$(echo "$program / 1000" | bc -l)" "$(echo "$client / 1000" | bc -l)" \
+        "$(echo "$floor / 1000" | bc -l)")"
+    figure "$(printf 'program / reference client: %.4f (goal: <= 1.01); program / pause floor: %.4f' \
+        "$(echo "$program / $client" | bc -l)" "$(echo "$program / $floor" | bc -l)")"
+    figure "$(printf 'median gap between blocks: program %s ms, reference client %s ms' \
+        "$(sed -n 's/^update\.1\.medianBlockGapMs=//p' <<<"$pace")" \
+        "$(sed -n 's/^update\.2\.medianBlockGapMs=//p' <<<"$pace")")"
 }
 
 scenario_version_question_no() {
