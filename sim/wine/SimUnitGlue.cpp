@@ -8,10 +8,9 @@
 
 #include <new>
 
-// ntdll's performance counter: the driver runs inside a Wine process, and Wine's ntoskrnl has no
-// KeQueryPerformanceCounter. The arguments are LARGE_INTEGERs.
-extern "C" __declspec(dllimport) long __stdcall NtQueryPerformanceCounter(long long* counter,
-                                                                          long long* frequency);
+// The HAL's performance counter (LARGE_INTEGERs in and out), the clock that the host's
+// QueryPerformanceCounter reads.
+extern "C" __declspec(dllimport) long long KeQueryPerformanceCounter(long long* frequency);
 
 namespace {
 
@@ -21,11 +20,10 @@ SimUnit& Unit(int slot) {
     return *reinterpret_cast<SimUnit*>(unitStorage[slot]);
 }
 
-// Microseconds of the performance counter, the clock the host's QueryPerformanceCounter reads.
 std::uint64_t NowMicroseconds() {
-    long long counter = 0;
     long long frequency = 0;
-    if (NtQueryPerformanceCounter(&counter, &frequency) != 0 || counter < 0 || frequency <= 0) {
+    const long long counter = KeQueryPerformanceCounter(&frequency);
+    if (counter < 0 || frequency <= 0) {
         return 0;
     }
     const auto ticks = static_cast<std::uint64_t>(counter);
