@@ -24,28 +24,45 @@ std::uint8_t* BeginRequest(UnitConnection& unit, CommandCode code) {
 }
 
 // An open unit whose buffers fit its report lengths; anything else is refused before a byte is
-// built.
+// built. Every command starts here, so what an earlier exchange left is cleared first.
 bool IsReadyForExchange(UnitConnection& unit) {
+    unit.exchangeSystemError = 0;
+    unit.exchangeAnswered = false;
     return IsUnitOpen(unit) && unit.host != nullptr && unit.clock != nullptr &&
            PrepareExchangeBuffers(unit);
 }
 
-// One output report written, then (after an optional pause) one input report read.
+// The system error of the host call that has just failed, kept for the failure report.
+void KeepSystemError(UnitConnection& unit) {
+    const HidHost& host = *unit.host;
+    unit.exchangeSystemError =
+        host.GetLastSystemError != nullptr ? host.GetLastSystemError(host.context) : 0;
+}
+
+// One output report written, then (after an optional pause) one input report read. The read is
+// posted before the write where the host can, so that no reply arrives without a read waiting.
 std::int32_t Exchange(UnitConnection& unit, std::uint32_t pauseBeforeRead) {
     const HidHost& host = *unit.host;
+    std::fill(unit.replyBuffer.begin(), unit.replyBuffer.end(), std::uint8_t{0});
+    unit.replyBuffer[0] = ReplyReportId;
+    if (host.PostReadReport != nullptr) {
+        host.PostReadReport(host.context, unit.device, unit.replyBuffer.data(),
+                            unit.inputReportLength);
+    }
     if (!host.WriteReport(host.context, unit.device, unit.requestBuffer.data(),
                           unit.outputReportLength)) {
+        KeepSystemError(unit);
         return ResultWriteFailed;
     }
     if (pauseBeforeRead != 0) {
         unit.clock->Pause(unit.clock->context, pauseBeforeRead);
     }
-    std::fill(unit.replyBuffer.begin(), unit.replyBuffer.end(), std::uint8_t{0});
-    unit.replyBuffer[0] = ReplyReportId;
     if (!host.ReadReport(host.context, unit.device, unit.replyBuffer.data(),
                          unit.inputReportLength)) {
+        KeepSystemError(unit);
         return ResultReadFailed;
     }
+    unit.exchangeAnswered = true;
     return ResultSuccess;
 }
 
@@ -53,21 +70,27 @@ bool IsErrorReply(const UnitConnection& unit) {
     return unit.replyBuffer[1] == ErrorMarker;
 }
 
-// A unit's error code is passed on unchanged, its unsigned value taken as signed.
+// An error reply always fails the command. The unit's code is passed on unchanged, its unsigned
+// value taken as signed; a zero code would read as success and becomes ResultRefusedWithoutCode.
+std::int32_t RefusalCode(std::uint32_t unitCode) {
+    return unitCode == 0 ? ResultRefusedWithoutCode : static_cast<std::int32_t>(unitCode);
+}
+
 std::int32_t ErrorCode32(const UnitConnection& unit) {
-    return static_cast<std::int32_t>(LoadLittle32(unit.replyBuffer.data() + 4));
+    return RefusalCode(LoadLittle32(unit.replyBuffer.data() + 4));
 }
 
 std::int32_t ErrorCode16(const UnitConnection& unit) {
-    return static_cast<std::int32_t>(LoadLittle16(unit.replyBuffer.data() + 4));
+    return RefusalCode(LoadLittle16(unit.replyBuffer.data() + 4));
 }
 
 std::int32_t JudgeEcho(const UnitConnection& unit, std::uint8_t flagSent) {
     return unit.replyBuffer[3] == flagSent ? ResultSuccess : ResultEchoMismatch;
 }
 
-// The flag commands: byte 2 = 1, byte 3 = the flag; the echo in reply byte 3 must match.
-std::int32_t SendFlag(UnitConnection& unit, CommandCode code, bool flag, bool examineMarker) {
+// The flag commands: byte 2 = 1, byte 3 = the flag. An error reply is a refusal whatever it
+// echoes; otherwise the echo in reply byte 3 must match.
+std::int32_t SendFlag(UnitConnection& unit, CommandCode code, bool flag) {
     if (!IsReadyForExchange(unit)) {
         return ResultRefused;
     }
@@ -78,7 +101,7 @@ std::int32_t SendFlag(UnitConnection& unit, CommandCode code, bool flag, bool ex
     if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
         return result;
     }
-    if (examineMarker && IsErrorReply(unit)) {
+    if (IsErrorReply(unit)) {
         return ErrorCode32(unit);
     }
     return JudgeEcho(unit, flagByte);
@@ -132,15 +155,13 @@ std::int32_t ReadMemory(UnitConnection& unit, std::span<std::uint8_t, 12> destin
 }
 
 std::int32_t SetSystemLock(UnitConnection& unit, bool flag) {
-    return SendFlag(unit, CommandSetSystemLock, flag, false);
+    return SendFlag(unit, CommandSetSystemLock, flag);
 }
 
 std::int32_t WriteBlock(UnitConnection& unit, const std::uint8_t* source, std::uint32_t wordCount,
                         std::uint32_t& wordsQueued) {
-    if (!IsUnitOpen(unit) || wordCount > MaxBlockWords || (source == nullptr && wordCount != 0)) {
-        return ResultRefused;
-    }
-    if (!IsReadyForExchange(unit)) {
+    if (!IsReadyForExchange(unit) || wordCount > MaxBlockWords ||
+        (source == nullptr && wordCount != 0)) {
         return ResultRefused;
     }
     const std::uint32_t payloadBytes = 4 * wordCount;
@@ -212,7 +233,7 @@ std::int32_t SetWriteAddress(UnitConnection& unit, std::uint32_t* addressReply) 
 }
 
 std::int32_t SetWriteProtection(UnitConnection& unit, bool flag) {
-    return SendFlag(unit, CommandSetWriteProtection, flag, true);
+    return SendFlag(unit, CommandSetWriteProtection, flag);
 }
 
 std::int32_t ReadControllerType(UnitConnection& unit, std::span<std::uint8_t, 40> destination) {

@@ -39,6 +39,13 @@ struct UnitConnection {
     std::vector<std::uint8_t> requestBuffer;
     std::vector<std::uint8_t> replyBuffer;
 
+    // What the latest exchange left for a failure report; cleared as every command starts. The
+    // system error of the write or read that failed (0 when none failed, also when the unit
+    // refused), and whether the unit answered, so that a code of 0xFFFFFFFF from the unit is told
+    // apart from ResultRefused (nothing sent).
+    std::uint32_t exchangeSystemError = 0;
+    bool exchangeAnswered = false;
+
     // The platform this record talks through; set once at start, kept by CloseUnit.
     const HidHost* host = nullptr;
     const Clock* clock = nullptr;
@@ -58,4 +65,6 @@ std::uint32_t GetControllerTypeCode(const UnitConnection& unit);
 // Connects the record to the platform and puts it into its no-device state (program start).
 void InitUnitConnection(UnitConnection& unit, const HidHost& host, const Clock& clock);
 
-inline bool IsUnitOpen(const UnitConnection& unit) { return unit.device != invalidHostHandle; }
+inline bool IsUnitOpen(const UnitConnection& unit) {
+    return unit.device != invalidHostHandle;
+}

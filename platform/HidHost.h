@@ -58,9 +58,18 @@ struct HidHost {
     bool (*WriteReport)(void* context, HostHandle device, const std::uint8_t* report,
                         std::uint32_t length);
     // One input report into a buffer of length bytes (byte 0 the report ID); false on failure,
-    // also when none arrives within the exchange bound.
+    // also when none arrives within the exchange bound. After PostReadReport with the same
+    // device, buffer and length it completes that read instead of starting another.
     bool (*ReadReport)(void* context, HostHandle device, std::uint8_t* report,
                        std::uint32_t length);
+    // Posts the read of the reply before its request is written, so that a reply the unit sends
+    // at once finds a read waiting (Wine's HID class driver can leave a reply that arrives while
+    // a read is being set up in its queue, where a request/reply unit never sends another to push
+    // it out). The buffer must stay as it is until ReadReport, a failed WriteReport (which drops
+    // the posted read) or CloseInterface. A read that cannot be posted fails in ReadReport.
+    // Null for hosts whose reads cannot miss a reply.
+    void (*PostReadReport)(void* context, HostHandle device, std::uint8_t* report,
+                           std::uint32_t length);
     // CloseHandle.
     void (*CloseInterface)(void* context, HostHandle device);
 

@@ -293,8 +293,15 @@ bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
     if (i.unit == nullptr) {
         return true; // a foreign device takes the report and ignores it
     }
+    const bool readWaiting = s.postedReadDevice == device;
     switch (SimWriteReport(*i.unit, report, length)) {
     case SimIoResult::Done:
+        if (s.repliesNeedPostedRead && !readWaiting) {
+            std::uint8_t lost[SimReportCapacity];
+            if (SimReadReport(*i.unit, lost, sizeof lost) == SimIoResult::Done) {
+                ++s.repliesLost;
+            }
+        }
         return true;
     case SimIoResult::Unplugged:
         return Fail(s, SimSystemErrorDeviceNotConnected);
@@ -306,9 +313,14 @@ bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
                                                                : SimSystemErrorGenFailure);
 }
 
+void PostReadReport(void* context, HostHandle device, std::uint8_t*, std::uint32_t) {
+    StateOf(context).postedReadDevice = device;
+}
+
 bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
     auto& s = StateOf(context);
     Record(s, "read", "h", device);
+    s.postedReadDevice = invalidHostHandle;
     const SimHandleRecord* h = FindOpenHandle(s, device);
     if (h == nullptr) {
         return Fail(s, SimSystemErrorInvalidHandle);
@@ -376,6 +388,7 @@ void InitSimHidHost(SimHidHostState& state) {
     h.FreePreparsedData = FreePreparsedData;
     h.WriteReport = WriteReport;
     h.ReadReport = ReadReport;
+    h.PostReadReport = PostReadReport;
     h.CloseInterface = CloseInterface;
     h.GetLastSystemError = GetLastSystemError;
 }

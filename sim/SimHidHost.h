@@ -60,6 +60,11 @@ struct SimHidHostState {
     std::vector<SimInterface> interfaces;
     bool listFails = false;
     VirtualClock* clock = nullptr; // advanced by reply delays and exchange time-outs
+    // Plays Wine's HID class driver race at its worst: a reply that arrives while no read is
+    // posted for the handle is lost, and the read that comes too late times out.
+    bool repliesNeedPostedRead = false;
+    HostHandle postedReadDevice = invalidHostHandle; // the handle whose read is posted, if any
+    std::uint32_t repliesLost = 0;
 
     // What happened: one line per platform call: "list", "enum 0", "size 0", "detail 0" (the
     // index of the enumeration), "destroy list", "open 1" (the index in interfaces of the path

@@ -77,6 +77,10 @@ struct SimUnitConfig {
     // erase alone leaves it at 0xFFFF).
     std::uint16_t flashedFirmwareVersion = 0x0408;
     std::uint32_t replyDelayMilliseconds = 0;
+    // Under Wine: the driver completes a write only once the HID class driver has taken the
+    // reply into its handles' queues, so that a read posted after the write cannot miss it.
+    // Off, the driver shows the class driver's race to the host as a real unit would.
+    bool holdWriteUntilDelivered = true;
     SimFault faults[256]; // by command code
     // The n-th exchange (1-based, counted by written requests) finds the unit unplugged, and so
     // does everything after it; 0: never.

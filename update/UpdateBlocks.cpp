@@ -120,7 +120,7 @@ bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& 
             remaining = 0;
         }
         if (result != ResultSuccess) {
-            failure = {MessageBlockFailed, result, ReadSystemError(app)};
+            failure = CommandFailure(app.unit, MessageBlockFailed, result);
             CloseProgressWindow(dialog, state);
             return false;
         }

@@ -30,21 +30,22 @@ void ComposeBoxText(char16_t* box, const char16_t* message, const char16_t* code
 } // namespace
 
 void ReportUpdateFailure(AppState& app, const char16_t* message, const char16_t* caption,
-                         std::int32_t resultCode, std::uint32_t systemError) {
+                         std::optional<std::int32_t> resultCode, std::uint32_t systemError) {
     const DialogHost& dialog = *app.dialog;
     CloseUnit(app.unit);
     dialog.EnableControl(dialog.context, ControlUpdate, false);
     RefreshVersionPanel(app);
 
-    // -1 (no unit open) has no code worth showing.
+    // Every code is shown, -1 from the unit included; only a failure before anything was sent
+    // comes without one.
     char16_t codeLine[MessageBufferSize];
     const char16_t* shownCodeLine = nullptr;
-    if (resultCode != -1) {
+    if (resultCode.has_value()) {
         char16_t format[MessageBufferSize];
         LoadMessage(app, MessageErrorCodeFormat, format);
         // The result as its 32-bit two's-complement pattern: -2 reads fffffffe.
         if (FormatText(codeLine, MessageBufferSize, format,
-                       {NumberArgument(static_cast<std::uint32_t>(resultCode)),
+                       {NumberArgument(static_cast<std::uint32_t>(*resultCode)),
                         NumberArgument(systemError)}) >= 0) {
             shownCodeLine = codeLine;
         }

@@ -53,12 +53,12 @@ bool Failed(const AppState& app, std::int32_t result, std::uint16_t messageId,
     if (result == ResultSuccess) {
         return false;
     }
-    failure = {messageId, result, ReadSystemError(app)};
+    failure = CommandFailure(app.unit, messageId, result);
     return true;
 }
 
 // Lock, open the flash, erase, set the address: each followed by its pause. The erase gets its
-// settle time whatever it answered, and the system error is read only after that time.
+// settle time whatever it answered.
 bool PrepareController(AppState& app, UpdateFailure& failure) {
     if (Failed(app, SetSystemLock(app.unit, true), MessageLockFailed, failure)) {
         return false;
@@ -127,12 +127,13 @@ void PauseUpdate(const AppState& app, std::uint32_t milliseconds) {
     }
 }
 
-std::uint32_t ReadSystemError(const AppState& app) {
-    const HidHost* host = app.unit.host;
-    if (host == nullptr || host->GetLastSystemError == nullptr) {
-        return 0;
+UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
+                             std::int32_t result) {
+    UpdateFailure failure{messageId, result, unit.exchangeSystemError};
+    if (result == ResultRefused && !unit.exchangeAnswered) {
+        failure.result = NoCodeToShow;
     }
-    return host->GetLastSystemError(host->context);
+    return failure;
 }
 
 void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer) {
@@ -141,7 +142,7 @@ void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer)
 
 void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
     if (!IsUnitOpen(app.unit)) {
-        ReportFailure(app, {MessageUnitGone, ResultRefused, ReadSystemError(app)});
+        ReportFailure(app, {MessageUnitGone, NoCodeToShow, 0});
         return;
     }
     if (NeedsConfirmation(GetControllerFirmwareVersion(app.unit))) {
@@ -154,7 +155,7 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
     const FirmwareImage image = loadImage();
     if (image.data == nullptr || image.size == 0) {
         // Without an image nothing may be erased: stop before the first command.
-        ReportFailure(app, {MessageBlockFailed, ResultRefused, 0});
+        ReportFailure(app, {MessageBlockFailed, NoCodeToShow, 0});
         return;
     }
 

@@ -3,6 +3,7 @@
 #include "ui/AppState.h"
 
 #include <cstdint>
+#include <optional>
 
 inline constexpr std::uint32_t CommandPauseMilliseconds = 20;
 inline constexpr std::uint32_t EraseSettleMilliseconds = 4000;
@@ -11,7 +12,10 @@ inline constexpr std::int32_t ProgressWindowHeight = 50;
 
 void RunUpdate(AppState& app);
 
+// A failure without a code to show: nothing reached the unit (no unit open, nothing to send).
+inline constexpr std::optional<std::int32_t> NoCodeToShow = std::nullopt;
+
 // Closes the unit, disables "Update", empties the panel, shows the failure box (with the error
-// code line unless resultCode is -1) and then notice 40030.
+// code line whenever there is a code, whatever its value) and then notice 40030.
 void ReportUpdateFailure(AppState& app, const char16_t* message, const char16_t* caption,
-                         std::int32_t resultCode, std::uint32_t systemError);
+                         std::optional<std::int32_t> resultCode, std::uint32_t systemError);

@@ -5,6 +5,7 @@
 #include "update/FirmwareImage.h"
 
 #include <cstdint>
+#include <optional>
 
 using FirmwareImageLoader = FirmwareImage (*)();
 
@@ -12,12 +13,19 @@ using FirmwareImageLoader = FirmwareImage (*)();
 // guard and before the first command.
 void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage);
 
-// Why a run stopped: the step's message, the command's result and the system error read after it.
+// Why a run stopped: the step's message, the command's result (none when nothing reached the
+// unit) and the system error of the write or read that failed (0 when the unit refused).
 struct UpdateFailure {
     std::uint16_t messageId = 0;
-    std::int32_t result = 0;
+    std::optional<std::int32_t> result;
     std::uint32_t systemError = 0;
 };
+
+// The failure of a command that returned result: its code is shown unless the command was
+// refused before anything was sent (ResultRefused without an answer); a unit's own code
+// 0xFFFFFFFF is shown like any other.
+UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
+                             std::int32_t result);
 
 // Opens the progress window, writes the image block by block and destroys the window again.
 // False on the first block that fails, with failure filled in; nothing is sent after it.
@@ -31,7 +39,6 @@ std::uint32_t ProgressPosition(std::uint32_t size, std::uint32_t remaining);
 // filled last word as well, so that no image byte is left out.
 std::uint32_t LastBlockWords(std::uint32_t byteCount);
 
-// The platform helpers shared by the update's files; a missing host or clock does nothing.
+// The platform helpers shared by the update's files; a missing clock does nothing.
 void PauseUpdate(const AppState& app, std::uint32_t milliseconds);
-std::uint32_t ReadSystemError(const AppState& app);
 void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer);

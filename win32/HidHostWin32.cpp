@@ -198,6 +198,13 @@ HANDLE ExchangeEvent(Win32HidHostState& state) {
     return state.exchangeEvent.handle;
 }
 
+HANDLE PostedReadEvent(Win32HidHostState& state) {
+    if (state.postedReadEvent.handle == nullptr) {
+        state.postedReadEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    }
+    return state.postedReadEvent.handle;
+}
+
 // Completes one overlapped request that the system has accepted (it returned ERROR_IO_PENDING):
 // waits up to the bound; past it, cancels the request and waits until the system no longer uses
 // the buffer. A request that completes in the meantime after all still counts: its report has
@@ -219,43 +226,104 @@ bool FinishPending(Win32HidHostState& state, HANDLE device, OVERLAPPED& overlapp
     return Fail(state, waitError);
 }
 
+// Starts one overlapped request; true when it completed at once or is pending (then *pending).
+bool StartRead(HANDLE device, std::uint8_t* report, std::uint32_t length, OVERLAPPED& overlapped,
+               bool& pending) {
+    pending = false;
+    if (ReadFile(device, report, length, nullptr, &overlapped)) {
+        return true;
+    }
+    pending = GetLastError() == ERROR_IO_PENDING;
+    return pending;
+}
+
+// Cancels a posted read that no exchange will collect and waits until the system has let go of
+// its buffer. Keeps the last error: the failure that made the read unwanted is the one to report.
+void DropPostedRead(Win32HidHostState& state) {
+    Win32HidHostState::PostedRead& posted = state.postedRead;
+    if (posted.pending) {
+        DWORD transferred = 0;
+        CancelIoEx(ToHandle(posted.device), &posted.overlapped);
+        GetOverlappedResult(ToHandle(posted.device), &posted.overlapped, &transferred, TRUE);
+    }
+    posted = {};
+}
+
+void PostReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
+    Win32HidHostState& state = StateOf(context);
+    DropPostedRead(state);
+    Win32HidHostState::PostedRead& posted = state.postedRead;
+    posted.device = device;
+    posted.report = report;
+    posted.length = length;
+    posted.overlapped.hEvent = PostedReadEvent(state);
+    if (posted.overlapped.hEvent == nullptr) {
+        posted.error = GetLastError();
+        return;
+    }
+    if (StartRead(ToHandle(device), report, length, posted.overlapped, posted.pending)) {
+        posted.done = !posted.pending;
+    } else {
+        posted.error = GetLastError();
+    }
+}
+
 bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
                  std::uint32_t length) {
     Win32HidHostState& state = StateOf(context);
     OVERLAPPED overlapped{};
     overlapped.hEvent = ExchangeEvent(state);
+    bool written = false;
     if (overlapped.hEvent == nullptr) {
-        return Fail(state);
+        Fail(state);
+    } else if (WriteFile(ToHandle(device), report, length, nullptr, &overlapped)) {
+        // The byte count is not compared with the length: with report IDs Wine reports one less.
+        written = true;
+    } else if (GetLastError() != ERROR_IO_PENDING) {
+        Fail(state);
+    } else {
+        written = FinishPending(state, ToHandle(device), overlapped);
     }
-    // The byte count is not compared with the length: with report IDs Wine reports one less.
-    if (WriteFile(ToHandle(device), report, length, nullptr, &overlapped)) {
-        return true;
+    if (!written) {
+        DropPostedRead(state); // no reply will come for a request that did not leave
     }
-    if (GetLastError() != ERROR_IO_PENDING) {
-        return Fail(state);
-    }
-    return FinishPending(state, ToHandle(device), overlapped);
+    return written;
 }
 
 bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
     Win32HidHostState& state = StateOf(context);
+    Win32HidHostState::PostedRead& posted = state.postedRead;
+    if (posted.device == device && posted.report == report && posted.length == length) {
+        // The system completes the request in the posted record itself, so it is finished there.
+        bool read = posted.done;
+        if (posted.pending) {
+            read = FinishPending(state, ToHandle(device), posted.overlapped);
+        } else if (!posted.done) {
+            Fail(state, posted.error);
+        }
+        posted = {};
+        return read;
+    }
+    DropPostedRead(state);
     OVERLAPPED overlapped{};
     overlapped.hEvent = ExchangeEvent(state);
     if (overlapped.hEvent == nullptr) {
         return Fail(state);
     }
-    if (ReadFile(ToHandle(device), report, length, nullptr, &overlapped)) {
-        return true;
-    }
-    if (GetLastError() != ERROR_IO_PENDING) {
+    bool pending = false;
+    if (!StartRead(ToHandle(device), report, length, overlapped, pending)) {
         return Fail(state);
     }
-    return FinishPending(state, ToHandle(device), overlapped);
+    return !pending || FinishPending(state, ToHandle(device), overlapped);
 }
 
 void CloseInterface(void* context, HostHandle device) {
+    Win32HidHostState& state = StateOf(context);
+    if (state.postedRead.device == device) {
+        DropPostedRead(state);
+    }
     if (device != invalidHostHandle && !CloseHandle(ToHandle(device))) {
-        Fail(StateOf(context));
+        Fail(state);
     }
 }
 
@@ -268,6 +336,7 @@ std::uint32_t GetLastSystemError(void* context) {
 HidHost MakeWin32HidHost(Win32HidHostState& state) {
     HidD_GetHidGuid(&state.hidGuid);
     ExchangeEvent(state);
+    PostedReadEvent(state);
     HidHost host{};
     host.context = &state;
     host.GetInterfaceList = GetInterfaceList;
@@ -282,6 +351,7 @@ HidHost MakeWin32HidHost(Win32HidHostState& state) {
     host.FreePreparsedData = FreePreparsedData;
     host.WriteReport = WriteReport;
     host.ReadReport = ReadReport;
+    host.PostReadReport = PostReadReport;
     host.CloseInterface = CloseInterface;
     host.GetLastSystemError = GetLastSystemError;
     return host;

@@ -40,9 +40,22 @@ struct Win32HidHostState {
     bool interfaceValid = false;
     // How long one write or one read may stay pending before it is cancelled.
     std::uint32_t exchangeTimeoutMilliseconds = ExchangeTimeoutMilliseconds;
-    // Manual-reset event of the OVERLAPPED of every exchange: created once, reused, closed with
-    // the state, so that exchanges leave no handles behind.
+    // Manual-reset event of the OVERLAPPED of every write (and of a read not posted ahead):
+    // created once, reused, closed with the state, so that exchanges leave no handles behind.
     OwnedKernelHandle exchangeEvent;
+    // The read posted ahead of a write (PostReadReport), with an event of its own since it is
+    // pending while the write is; device is invalidHostHandle when none is posted. Once posted,
+    // the system may write into report until the read has completed or been cancelled.
+    struct PostedRead {
+        HostHandle device = invalidHostHandle;
+        std::uint8_t* report = nullptr;
+        std::uint32_t length = 0;
+        OVERLAPPED overlapped{};
+        bool pending = false;        // the system still holds the request
+        bool done = false;           // completed at once, with success
+        DWORD error = ERROR_SUCCESS; // ReadFile refused it at once: ReadReport fails with this
+    } postedRead;
+    OwnedKernelHandle postedReadEvent;
     // GetLastError of the last call that failed, kept until the next failure, so that other
     // calls made meanwhile (dialogs, drawing) do not overwrite it.
     DWORD lastError = ERROR_SUCCESS;

@@ -9,6 +9,7 @@
 #include "ui/TextFormat.h"
 #include "update/UpdateProcedure.h"
 #include "win32/PaintLogo.h"
+#include "win32/SingleInstance.h"
 #include "win32/WideText.h"
 
 #include <dbt.h>
@@ -45,6 +46,7 @@ bool IsRedControl(HWND control) {
 
 void InitMainDialog(HWND window) {
     mainDialog = window;
+    MarkMainDialog(window);
 
     const HICON icon = LoadIconW(appInstance, MAKEINTRESOURCEW(AppIconId));
     SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
@@ -82,6 +84,9 @@ void ExitCleanup() {
         deviceNotification = nullptr;
     }
     CloseUnit(appState.unit);
+    if (mainDialog != nullptr) {
+        UnmarkMainDialog(mainDialog);
+    }
 }
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -119,6 +124,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             // the next.
             return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
         }
+        return FALSE;
+    case WM_DPICHANGED:
+        // Moved to a monitor of another DPI: the dialog manager rescales the dialog (default
+        // handling, hence FALSE); the whole face is repainted so the logo is drawn anew at its
+        // new size and nothing of the old one stays.
+        InvalidateRect(window, nullptr, TRUE);
         return FALSE;
     case WM_DEVICECHANGE:
         return HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam)) ? TRUE

@@ -3,6 +3,7 @@
 #include "ui/ControlIds.h"
 #include "ui/LogoGeometry.h"
 #include "win32/AppGlobals.h"
+#include "win32/WindowDpi.h"
 
 namespace {
 
@@ -69,9 +70,11 @@ void PaintLogo(HDC paintContext) {
     GetWindowRect(mainDialog, &dialogRect);
     GetWindowRect(GetDlgItem(mainDialog, ControlVersionGroup), &groupRect);
 
-    const LogoPlacement place = ComputeLogoPlacement(
-        size.bmWidth, size.bmHeight, ToWindowRect(dialogRect), ToWindowRect(groupRect),
-        GetSystemMetrics(SM_CXDLGFRAME), GetSystemMetrics(SM_CYCAPTION));
+    // Read on every paint: the dialog may have moved to a monitor of another DPI.
+    const WindowDpi dpi = ReadWindowDpi(mainDialog);
+    const LogoPlacement place =
+        ComputeLogoPlacement(size.bmWidth, size.bmHeight, ToWindowRect(dialogRect),
+                             ToWindowRect(groupRect), dpi.frameWidth, dpi.captionHeight, dpi.dpi);
     if (place.width <= 0 || place.height <= 0) {
         return;
     }

@@ -5,10 +5,23 @@
 #include "win32/DialogHostWin32.h"
 #include "win32/HidHostWin32.h"
 #include "win32/MainDialog.h"
+#include "win32/SingleInstance.h"
 
 #include <commctrl.h>
 
+namespace {
+
+// How long a second start looks for the first copy's dialog, which may still be setting up.
+constexpr DWORD findRunningCopyMilliseconds = 5000;
+
+} // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // A second copy touches no device: it shows the first one and ends.
+    if (!ClaimSingleInstance(SingleInstanceMutexName)) {
+        ActivateRunningInstance(findRunningCopyMilliseconds);
+        return 0;
+    }
     InitCommonControls();
     // An update blocks the dialog's thread for about 40 s; without this Windows would swap the
     // dialog and the progress window for a frozen "not responding" copy meanwhile.

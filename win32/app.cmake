@@ -10,6 +10,8 @@ halvern_add_library(halvern_win32_app
     SOURCES
         ${CMAKE_CURRENT_SOURCE_DIR}/MainDialog.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/PaintLogo.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/WindowDpi.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/SingleInstance.cpp
     LIBS
         halvern_win32_dialog halvern_update halvern_win32_image halvern_ui halvern_device halvern_messages halvern_win32
         comctl32 msimg32 setupapi hid winmm gdi32 user32)
@@ -23,6 +25,9 @@ function(halvern_link_program_resources target)
 endfunction()
 
 add_executable(HalvernUpdater WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/WinMain.cpp)
-target_link_options(HalvernUpdater PRIVATE -static -municode)
+# A release file: no debugging sections or symbols (-s), and no link time stamp in its headers, so
+# that two builds of one commit are the same bytes (cmake/Reproducible.cmake; checked by
+# tests/win32/release.cmake).
+target_link_options(HalvernUpdater PRIVATE -static -municode -s -Wl,--no-insert-timestamp)
 target_link_libraries(HalvernUpdater PRIVATE halvern_win32_app halvern_warnings)
 halvern_link_program_resources(HalvernUpdater)

@@ -5,12 +5,25 @@
  *
  * The read request blocks on the HID class driver's own reader thread for at most
  * ReadPollMilliseconds and then fails, so that the thread sees its stop event soon after the
- * device goes away whatever order the removal requests come in. */
+ * device goes away whatever order the removal requests come in.
+ *
+ * Wine's class driver loses a reply that its reader thread queues while a handle's ReadFile is
+ * between "no report waiting" and "request queued": the report stays in the handle's queue until
+ * the next one arrives, which a request/reply unit never sends. So a write is held until the class
+ * driver has taken its reply (the reader thread asks for the next report only after it has put
+ * the previous one into every handle's queue): a ReadFile that follows the WriteFile then finds
+ * the reply waiting. The unit's racefix=0 turns this off and lets the host meet the race. */
 #include "HidMinidriver.h"
 #include "SimControl.h"
 #include "SimUnitGlue.h"
 
-enum { ReadPollMilliseconds = 100, ReplyCapacity = 1024, ConfigCapacity = 8192 };
+enum {
+    ReadPollMilliseconds = 100,
+    ReplyCapacity = 1024,
+    ConfigCapacity = 8192,
+    /* How long a write waits for its reply to be taken, on top of the unit's reply delay. */
+    DeliveryWaitMilliseconds = 1000
+};
 
 struct SimSlot {
     LONG used;
@@ -20,6 +33,10 @@ struct SimSlot {
     UCHAR reply[ReplyCapacity];
     ULONG replyLength;
     LONG replyReady;
+    KEVENT deliveredEvent; /* auto-reset: the class driver took a reply, or the device went away */
+    ULONG replySequence;   /* of the reply queued last */
+    ULONG handedSequence;  /* of the reply last handed to the class driver's read request */
+    ULONG takenSequence;   /* of the reply the class driver has put into its handles' queues */
     ULONG readsTaken;
     ULONG writesTaken;
     ULONG repliesLost;
@@ -179,6 +196,10 @@ static NTSTATUS NTAPI SimAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT fdo) {
         }
         CopyName(s->nodeName, nodeName, 32);
         KeInitializeEvent(&s->replyEvent, SynchronizationEvent, FALSE);
+        KeInitializeEvent(&s->deliveredEvent, SynchronizationEvent, FALSE);
+        s->replySequence = 0;
+        s->handedSequence = 0;
+        s->takenSequence = 0;
         s->replyReady = 0;
         s->replyLength = 0;
         s->readsTaken = 0;
@@ -206,6 +227,31 @@ static void MarkGone(int slot) {
     slots[slot].replyReady = 0;
     UnlockSlots();
     KeSetEvent(&slots[slot].replyEvent, IO_NO_INCREMENT, FALSE);
+    KeSetEvent(&slots[slot].deliveredEvent, IO_NO_INCREMENT, FALSE);
+}
+
+/* Waits until the class driver has taken the reply of the given sequence number, the device has
+ * gone, or the bound has passed; whichever comes first. The bound is counted in slices that ran
+ * out, so a wake-up for another reply does not shorten it. */
+static void AwaitDelivery(int slot, ULONG sequence, ULONG boundMilliseconds) {
+    enum { SliceMilliseconds = 10 };
+    struct SimSlot* s = &slots[slot];
+    LARGE_INTEGER slice;
+    ULONG waited = 0;
+    int done;
+    slice.QuadPart = -(LONGLONG)SliceMilliseconds * 10000;
+    for (;;) {
+        LockSlots();
+        done = !s->present || (LONG)(s->takenSequence - sequence) >= 0;
+        UnlockSlots();
+        if (done || waited >= boundMilliseconds) {
+            return;
+        }
+        if (KeWaitForSingleObject(&s->deliveredEvent, Executive, KernelMode, FALSE, &slice) ==
+            STATUS_TIMEOUT) {
+            waited += SliceMilliseconds;
+        }
+    }
 }
 
 static NTSTATUS NTAPI SimPnp(PDEVICE_OBJECT device, PIRP irp) {
@@ -246,7 +292,8 @@ static NTSTATUS WriteReport(int slot, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     struct SimSlot* s = &slots[slot];
     NTSTATUS status;
-    int result, queued = 0;
+    int result, queued = 0, hold = 0;
+    ULONG sequence = 0, delay = 0;
 
     if (packet == NULL) {
         packet = (SIM_XFER_PACKET*)stack->Parameters.DeviceIoControl.Type3InputBuffer;
@@ -272,12 +319,18 @@ static NTSTATUS WriteReport(int slot, PIRP irp) {
             }
             s->replyLength = length;
             s->replyReady = 1;
+            sequence = ++s->replySequence;
             queued = 1;
+            hold = SimGlueHoldsWrites(slot);
+            delay = SimGlueReplyDelay(slot);
         }
     }
     UnlockSlots();
     if (queued) {
         KeSetEvent(&s->replyEvent, IO_NO_INCREMENT, FALSE);
+        if (hold) {
+            AwaitDelivery(slot, sequence, DeliveryWaitMilliseconds + delay);
+        }
     }
     switch (result) {
     case SimGlueDone:
@@ -310,6 +363,13 @@ static NTSTATUS ReadReport(int slot, PIRP irp) {
     }
     timeout.QuadPart = -(LONGLONG)ReadPollMilliseconds * 10000;
     LockSlots();
+    /* The reader thread asks again only after it has queued what it got last. */
+    if (s->takenSequence != s->handedSequence) {
+        s->takenSequence = s->handedSequence;
+        UnlockSlots();
+        KeSetEvent(&s->deliveredEvent, IO_NO_INCREMENT, FALSE);
+        LockSlots();
+    }
     if (!s->replyReady && s->present) {
         UnlockSlots();
         KeWaitForSingleObject(&s->replyEvent, Executive, KernelMode, FALSE, &timeout);
@@ -322,6 +382,7 @@ static NTSTATUS ReadReport(int slot, PIRP irp) {
             out[i] = s->reply[i];
         }
         s->replyReady = 0;
+        s->handedSequence = s->replySequence;
         ++s->readsTaken;
         delay = SimGlueReplyDelay(slot);
         got = 1;

@@ -102,6 +102,9 @@ unsigned short SimGlueOutputLength(int slot) {
 unsigned int SimGlueReplyDelay(int slot) {
     return Unit(slot).config.replyDelayMilliseconds;
 }
+int SimGlueHoldsWrites(int slot) {
+    return Unit(slot).config.holdWriteUntilDelivered ? 1 : 0;
+}
 
 unsigned int SimGlueReportDescriptor(int slot, unsigned char* out, unsigned int capacity) {
     const SimUnitConfig& config = Unit(slot).config;

@@ -26,6 +26,8 @@ unsigned short SimGlueProductId(int slot);
 unsigned short SimGlueInputLength(int slot);
 unsigned short SimGlueOutputLength(int slot);
 unsigned int SimGlueReplyDelay(int slot);
+/* Nonzero when a write is held until the class driver has taken its reply. */
+int SimGlueHoldsWrites(int slot);
 /* The HID report descriptor of a slot's unit into out; returns its length, 0 if it does not fit. */
 unsigned int SimGlueReportDescriptor(int slot, unsigned char* out, unsigned int capacity);
 

@@ -155,6 +155,8 @@ std::string ApplyUnitOption(SimUnitConfig& config, std::string_view word) {
         ok = Assign(config.flashedFirmwareVersion, value);
     } else if (key == "delay") {
         ok = Assign(config.replyDelayMilliseconds, value);
+    } else if (key == "racefix") {
+        ok = ApplyBool(config.holdWriteUntilDelivered, value);
     } else if (key == "unplugat") {
         ok = Assign(config.unplugAtExchange, value);
     } else if (key == "bootbyte1") {

@@ -103,9 +103,11 @@ TEST(IdentificationTest, EachModeStateAndFailureFillsWhatItReachedAndClassifies)
         {"identify write fails", fault(ready, 0x08, {SimFaultKind::WriteFails, 0, 0}), ResultWriteFailed, DeviceStatus::NoUnit, {0x08}, FilledLengths},
         {"identify read fails", fault(ready, 0x08, {SimFaultKind::ReadFails, 0, 0}), ResultReadFailed, DeviceStatus::NoUnit, {0x08}, FilledLengths},
         {"controller info refused", fault(ready, 0x1D, {SimFaultKind::ErrorReply, 0x4321, 0}), 0x4321, DeviceStatus::NoUnit, {0x08, 0x1D}, FilledLengths | FilledMode | FilledNormal},
-        {"controller info refused with code 0", fault(ready, 0x1D, {SimFaultKind::ErrorReply, 0, 0}), 0, DeviceStatus::Ready, {0x08, 0x1D, 0x22}, FilledLengths | FilledMode | FilledNormal | FilledType},
+        {"controller info refused with code 0", fault(ready, 0x1D, {SimFaultKind::ErrorReply, 0, 0}), ResultRefusedWithoutCode, DeviceStatus::NoUnit, {0x08, 0x1D}, FilledLengths | FilledMode | FilledNormal},
+        {"controller on 4.9, info refused, 16-bit code 0", fault(with(ready, [](SimUnitConfig& c) { c.controllerFirmwareVersion = 0x0409; }), 0x1D, {SimFaultKind::ErrorReply, 0x00010000, 0}), ResultRefusedWithoutCode, DeviceStatus::NoUnit, {0x08, 0x1D}, FilledLengths | FilledMode | FilledNormal},
         {"controller info read fails", fault(ready, 0x1D, {SimFaultKind::ReadFails, 0, 0}), ResultReadFailed, DeviceStatus::NoUnit, {0x08, 0x1D}, FilledLengths | FilledMode | FilledNormal},
         {"controller type refused", fault(ready, 0x22, {SimFaultKind::ErrorReply, 0x0005, 0}), 5, DeviceStatus::NoUnit, {0x08, 0x1D, 0x22}, FilledLengths | FilledMode | FilledNormal | FilledInfo},
+        {"controller type refused with code 0", fault(ready, 0x22, {SimFaultKind::ErrorReply, 0, 0}), ResultRefusedWithoutCode, DeviceStatus::NoUnit, {0x08, 0x1D, 0x22}, FilledLengths | FilledMode | FilledNormal | FilledInfo},
         {"controller type write fails", fault(ready, 0x22, {SimFaultKind::WriteFails, 0, 0}), ResultWriteFailed, DeviceStatus::NoUnit, {0x08, 0x1D, 0x22}, FilledLengths | FilledMode | FilledNormal | FilledInfo},
         // clang-format on
     };

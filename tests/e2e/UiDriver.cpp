@@ -13,6 +13,7 @@
 //   HalvernUiDriver no-progress [timeout]        waits until no progress window is left
 //   HalvernUiDriver resources                    handle, GDI and USER object counts of the program
 //   HalvernUiDriver close [timeout]              "Beenden", then waits for the program to end
+//   HalvernUiDriver dialogs                      how many main dialogs there are (dialogs=N)
 //
 // Exit code 0: done; 1: not found, not as expected or timed out (a message says which); 2: usage.
 #include <windows.h>
@@ -447,9 +448,26 @@ int Close(DWORD timeoutMs) {
     return gone != nullptr ? 0 : Missing(L"end of the program", timeoutMs);
 }
 
+BOOL CALLBACK CountMainDialogs(HWND window, LPARAM count) {
+    // GetWindowTextW sends nothing to another process's window, so a busy dialog counts too.
+    wchar_t caption[64] = {};
+    GetWindowTextW(window, caption, 64);
+    if (ClassName(window) == L"#32770" && std::wcscmp(caption, mainCaption) == 0) {
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
+int Dialogs() {
+    int count = 0;
+    EnumWindows(CountMainDialogs, reinterpret_cast<LPARAM>(&count));
+    std::printf("dialogs=%d\n", count);
+    return 0;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: HalvernUiDriver dump|wait-text|wait-enabled|click|box|answer|"
-                          L"no-box|progress|no-progress|resources|close ...\n");
+                          L"no-box|progress|no-progress|resources|close|dialogs ...\n");
     return 2;
 }
 
@@ -492,6 +510,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"close") {
         return Close(TimeoutArg(argc, argv, 2));
+    }
+    if (command == L"dialogs") {
+        return Dialogs();
     }
     return Usage();
 }

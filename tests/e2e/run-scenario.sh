@@ -25,6 +25,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 PROGRAM="$HALVERN_BUILD/win32/HalvernUpdater.exe"
 SIMCTL="$HALVERN_BUILD/sim/wine/HalvernSimCtl.exe"
 UIDRV="$HALVERN_BUILD/tests/e2e/HalvernUiDriver.exe"
+STRESS="$HALVERN_BUILD/tests/e2e/HalvernExchangeStress.exe"
 IMAGE="$HALVERN_SOURCE/resources/firmware/stand-in-0408.bin"
 ARTIFACTS="$HALVERN_BUILD/e2e-artifacts/$scenario"
 rm -rf "$ARTIFACTS"
@@ -34,6 +35,11 @@ program_pid=""
 
 # shellcheck source=tests/e2e/scenarios.sh
 source "$here/scenarios.sh"
+# Further blocks of scenarios, one file each.
+for block in "$here"/scenarios-*.sh; do
+    # shellcheck source=/dev/null
+    [ -f "$block" ] && source "$block"
+done
 
 if ! declare -F "scenario_$scenario" >/dev/null; then
     echo "unknown scenario $scenario" >&2

@@ -1,4 +1,4 @@
-# End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, IMAGE,
+# End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, STRESS, IMAGE,
 # ARTIFACTS, HALVERN_SOURCE, scenario and the failures counter. Each scenario_<name> starts the
 # real program against simulated units plugged into the Windows HID stack and checks what the
 # user sees (texts, enabled states, message boxes) and what the unit received.
@@ -223,8 +223,9 @@ check_full_update_log() {
     fi
 }
 
+# The whole flash; options after the name go to the unit.
 scenario_full_update() {
-    ctl plug >/dev/null || fail "plug failed"
+    ctl plug "$@" >/dev/null || fail "plug failed"
     start_program
     settle "$(msg 40000 | cut -c1-40)"
     local begin end progress
@@ -303,6 +304,57 @@ compare_with_reference_client() {
     figure "$(printf 'median gap between blocks: program %s ms, reference client %s ms, ratio %.4f' \
         "$programGap" "$clientGap" "$(echo "$programGap / $clientGap" | bc -l)")"
 }
+
+# Three complete updates in a row, each on a unit fresh from the box (a unit plugged again with
+# the same options would keep its flashed controller and ask the version question).
+scenario_full_update_three_times() {
+    local run
+    for run in 1 2 3; do
+        figure "run $run of 3"
+        scenario_full_update unitinfo=$run
+        stop_program
+        ctl unplug-all >/dev/null
+    done
+}
+
+# The unit's driver lets the host meet Wine's read race, as a real unit's would: the program's
+# reads, posted before their requests, must still get every reply.
+scenario_full_update_unfixed_driver() { scenario_full_update racefix=0; }
+
+# --- lost replies -----------------------------------------------------------------------------
+
+# Two busy loops for the duration of a command, as a loaded machine.
+while_busy() {
+    local busy=() status
+    ( while :; do :; done ) &
+    busy+=($!)
+    ( while :; do :; done ) &
+    busy+=($!)
+    "$@"
+    status=$?
+    kill "${busy[@]}" 2>/dev/null
+    wait "${busy[@]}" 2>/dev/null
+    return "$status"
+}
+
+# exchange_stress <read order> <unit options...>: 3,000 paced exchanges while the machine is
+# busy; no reply may be lost.
+exchange_stress() {
+    local order="$1" out
+    shift
+    ctl plug "$@" >/dev/null || fail "plug failed"
+    out=$(while_busy wine "$STRESS" "$order" 3000 1000 2>&1 | tr -d '\r') ||
+        fail "exchanges failed or lost: $out"
+    figure "paced exchanges, read $order, unit $*: $(tr '\n' ' ' <<<"$out")"
+    expect_value "$out" lost 0
+    expect_value "$out" failed 0
+}
+
+# The program's reads, posted before the request, against a driver that leaves the race open.
+scenario_stress_posted_reads() { exchange_stress posted racefix=0; }
+# A client that reads only after its write, against the driver that holds each write until its
+# reply has been taken (the simulated unit's own fix).
+scenario_stress_reads_after_write() { exchange_stress after racefix=1; }
 
 scenario_version_question_no() {
     ctl plug cfw=0x0408 >/dev/null || fail "plug failed"
@@ -473,4 +525,129 @@ scenario_odd_report_lengths() {
         stop_program
         ctl unplug-all >/dev/null
     done
+}
+
+# --- refusals, recovery, one program at a time ----------------------------------------------------
+
+# The requests of the given commands that the unit received; "" when none.
+count_of() { sed -n "s/^command_$2=//p" <<<"$1"; }
+
+# After a refused step: the box with the step's message and its code line, closed, then notice
+# 40030, "Update" off, the panel empty.
+expect_refused_run() { # <message id> <code line values> <screenshot>
+    local box
+    box=$(ui box 60000) || fail "no failure box"
+    shot "$3"
+    expect_value "$box" caption "$(msg 40002)"
+    expect_value "$box" text "$(msg "$1")\\r\\nDas System meldet Fehlercode 0x$2"
+    expect_value "$box" icon error
+    ui no-progress 2000 >/dev/null || fail "the progress window outlived the failure"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    expect_value "$DUMP" control.40004.text "$(msg 40030)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+}
+
+scenario_block_refused_without_code() {
+    # The 500th block is refused by an error reply whose code is 0.
+    ctl plug fault=0x1B:error:0:500 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    expect_refused_run 40009 "ff000000-0x00000000" block-refused-without-code
+    local state
+    state=$(ctl state)
+    expect_value "$state" command_0x1B 500 # nothing after the refused block
+    expect_value "$state" command_0x20 1   # no closing commands
+    expect_value "$state" command_0x0B 1
+}
+
+scenario_lock_refused() {
+    # The unit refuses the lock (marker 0xFF, code 0x1234) yet echoes the flag.
+    ctl plug fault=0x0B:error:0x1234 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    expect_refused_run 40026 "00001234-0x00000000" lock-refused
+    local state
+    state=$(ctl state)
+    expect_value "$state" exchanges 4 # identification and the lock, nothing else
+    expect_value "$state" writeProtected 1
+    [ -z "$(count_of "$state" 0x1E)$(count_of "$state" 0x20)" ] || fail "requests after the lock"
+}
+
+scenario_info_refused_on_newer() {
+    # The controller holds 4.9, and the unit refuses its info read with a code whose 16 bits are 0.
+    ctl plug cfw=0x0409 fault=0x1D:error:0x00010000 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40017)"
+    shot info-refused
+    expect_value "$DUMP" control.40004.text "$(status_notice 40017)"
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_panel_empty
+    local state
+    state=$(ctl state)
+    expect_value "$state" exchanges 2 # Identify and the refused info read: nothing written
+    expect_value "$state" command_0x1D 1
+}
+
+scenario_second_start() {
+    ctl plug >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    ui progress 15000 >/dev/null || fail "no progress window"
+    # A second copy while the first one writes: it shows the first and ends with 0.
+    local second rc waited=0
+    wine "$PROGRAM" >/dev/null 2>&1 &
+    second=$!
+    while kill -0 "$second" 2>/dev/null && [ "$waited" -lt 300 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    if kill -0 "$second" 2>/dev/null; then
+        fail "the second copy still runs after 30 s"
+        kill "$second" 2>/dev/null
+    fi
+    wait "$second"
+    rc=$?
+    [ "$rc" -eq 0 ] || fail "the second copy ended with $rc"
+    expect_value "$(ui dialogs)" dialogs 1
+    figure "second start: ended after about $((waited * 100)) ms"
+    # The first copy goes on undisturbed, and the unit saw one identification.
+    ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
+        fail "the update did not complete"
+    settle "$(msg 40032 | cut -c1-40)"
+    expect_value "$(ui dialogs)" dialogs 1
+    check_full_update_log "$(unit_state)"
+    expect_value "$(ctl state)" command_0x08 1
+}
+
+scenario_recovery_after_unplug() {
+    # The unit is pulled out during the blocks (at its 107th request), the box answered; the same
+    # unit is plugged in again and "Update" pressed once more.
+    ctl plug unplugat=107 >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    ctl unplug-at 107 timeout=60000 >/dev/null || fail "the unplug at exchange 107 failed"
+    ui box 20000 >/dev/null || fail "no failure box"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    ctl plug unplugat=107 >/dev/null || fail "replug failed" # the same unit: its flash is kept
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.1002.enabled 1
+    ui click 1002 || fail "could not click Update again"
+    ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
+        fail "the second run did not complete"
+    settle "$(msg 40032 | cut -c1-40)"
+    shot recovery-done
+    expect_value "$DUMP" control.40015.text "4.8"
+    local state blocks=$((($(stat -c %s "$IMAGE") + 47) / 48))
+    state=$(unit_state)
+    expect_value "$state" command_0x1B $((99 + blocks))
+    expect_value "$state" writeProtected 1
+    expect_value "$state" systemLocked 0
+    cmp -s "$ARTIFACTS/flash.bin" "$IMAGE" || fail "the controller's flash differs from the image"
 }

@@ -90,6 +90,48 @@ TEST(LogoGeometry, SinglePrecisionDecidesWhereDoubleOrIntegerArithmeticWouldNot)
     }
 }
 
+// The window's DPI: the half-size cap and the 20- and 10-pixel distances scale with it, the cap
+// never beyond the bitmap itself; a DPI the system could not tell counts as 96.
+TEST(LogoGeometry, CapAndDistancesFollowTheWindowDpi) {
+    const struct {
+        std::int32_t dpi;
+        std::int32_t gap; // dialog's right edge - group box's right edge
+        std::int32_t width;
+        std::int32_t height;
+        std::int32_t left;
+    } rows[] = {
+        {96, 1000, 182, 60, 450 - 203 + 20},   {144, 1000, 273, 91, 450 - 203 + 30},
+        {192, 1000, 364, 121, 450 - 203 + 40}, {120, 1000, 228, 76, 450 - 203 + 25},
+        {288, 1000, 365, 122, 450 - 203 + 60}, {0, 1000, 182, 60, 450 - 203 + 20},
+        {-1, 1000, 182, 60, 450 - 203 + 20},   {96, 150, 140, 46, 450 - 203 + 20},
+        {192, 150, 130, 43, 450 - 203 + 40},   {144, 288, 273, 91, 450 - 203 + 30},
+        {144, 287, 272, 90, 450 - 203 + 30},
+    };
+    for (const auto& row : rows) {
+        const WindowRect dialogRect{200, 100, 450 + row.gap, 500};
+        const WindowRect groupRect{226, 139, 450, 239};
+        const LogoPlacement placement =
+            ComputeLogoPlacement(logoWidth, logoHeight, dialogRect, groupRect, 3, 23, row.dpi);
+        SCOPED_TRACE(testing::Message() << "dpi " << row.dpi << ", gap " << row.gap);
+        EXPECT_EQ(placement.width, row.width);
+        EXPECT_EQ(placement.height, row.height);
+        EXPECT_EQ(placement.left, row.left);
+        EXPECT_EQ(placement.top, 16); // the caption height comes in already scaled
+    }
+}
+
+TEST(LogoGeometry, ScaleForDpiRoundsToTheNearestPixel) {
+    const struct {
+        std::int32_t pixels;
+        std::int32_t dpi;
+        std::int32_t scaled;
+    } rows[] = {{20, 96, 20},    {20, 144, 30}, {10, 120, 13}, {10, 110, 11},   {182, 120, 228},
+                {182, 192, 364}, {20, 0, 20},   {20, -96, 20}, {-10, 120, -13}, {0, 192, 0}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(ScaleForDpi(row.pixels, row.dpi), row.scaled) << row.pixels << " at " << row.dpi;
+    }
+}
+
 TEST(LogoGeometry, EmptyBitmapOrExtremeRectanglesGiveNothingToDraw) {
     EXPECT_EQ(PlaceWithSpace(200, 0, 122).width, 0);
     EXPECT_EQ(PlaceWithSpace(200, 0, 122).height, 0);

@@ -45,6 +45,48 @@ std::u16string Loaded(std::uint16_t id) {
     return buffer.data();
 }
 
+// The 24 texts as the user must read them, written out here rather than read from the catalogue's
+// source, so that a slip in that source fails. The web address in 40034 is this product's own.
+TEST(MessageCatalogue, HoldsEveryTextExactly) {
+    const char16_t makerAddress[] = u"www.orvalda.de/support";
+    const struct {
+        std::uint16_t id;
+        std::u16string text;
+    } texts[] = {
+        // clang-format off
+        {40000, u"Programmiereinheit mit angeschlossenem Regler am USB Bus erkannt und bereit zum Update. Auf 'Update' klicken, um die neue Firmware nun in den Flash-Speicher des Reglers zu übertragen.\r\n\r\n!!! Bitte achten Sie darauf, dass die Verbindung PC<=>Programmiereinheit während des gesamten Update-Vorgangs nicht unterbrochen wird. Andernfalls kann es zu einer fehlerhaften Firmware kommen, wodurch Schäden am Gerät nicht ausgeschlossen sind !!!"},
+        {40001, u"i) Schließen Sie einen geeigneten Akku an den Regler an, um ihn mit Spannung zu versorgen\r\n\r\nii) Verbinden Sie das Empfängerkabel des Reglers mit dem Reglerkabel der Programmiereinheit ( schalten Sie die TESSAVO an)\r\n\r\niii) Warten Sie, bis die Programmiereinheit den Regler gefunden hat (die beiden LEDs auf der Programmiereinheit und auf dem Regler blitzen/blinken in periodischen Abständen auf\r\n\r\niv) Verbinden Sie die Programmiereinheit nun mit dem USB Port des PCs\r\n\r\nv) Wenn Programmiereinheit und Regler vom PC gefunden wurden und bereit zum Update sind, kann das Firmware-Update über den Button 'Update' gestartet werden"},
+        {40002, u"Update fehlgeschlagen!"},
+        {40008, u"Die Speicheradresse, an welche die neue Firmware geschrieben wird, konnte nicht gesetzt werden. Das Update wird abgebrochen"},
+        {40009, u"Fehler beim Schreiben des letzten Firmware Datenblocks. Das Update wird abgebrochen."},
+        {40011, u"Fehler beim Registrieren des Windows Geräte-Meldungshandlers. Neue Geräte am USB Port können nicht erkannt werden. Das Programm wird geschlossen."},
+        {40012, u"Fehler in der Anwendung"},
+        {40015, u"Es wurde eine Programmiereinheit am USB Port des PCs gefunden, die sich jedoch im falschen Modus befindet. Gehen Sie folgendermaßen vor, um ein Update der Regler Software durchzuführen:"},
+        {40016, u"Es wurde eine Programmiereinheit gefunden, an der jedoch kein updatefähiger Regler angeschlossen wurde. Gehen Sie folgendermaßen vor, um ein Update der Regler Software durchzuführen:"},
+        {40017, u"Es wurde keine Programmiereinheit mit angeschlossenem updatefähigem Regler am USB Port des PCs gefunden. Gehen Sie folgendermaßen vor, um ein Update der Regler Software durchzuführen:"},
+        {40020, u"Die USB Verbindung zwischen Programmiereinheit und PC wurde getrennt. Gehen Sie folgendermaßen vor, um ein Update der Regler Software durchzuführen:"},
+        {40022, u"Das Update wird abgebrochen, da die Programmiereinheit für das System nicht mehr verfügbar ist. Bitte vergewissern Sie sich, dass die Verbindung PC<=>Programmiereinheit nicht unterbrochen wurde"},
+        {40023, u"Die Firmware die Sie auf dem Regler installieren möchten, ist älter oder gleich alt wie die bereits auf dem Regler vorhandene Version. Sind Sie sicher, dass Sie die ältere Firmware dennoch installieren und die vorhandene unwiderruflich löschen möchten?"},
+        {40025, u"Neuere Firmware gefunden"},
+        {40026, u"System-Lock der Programmiereinheit konnte nicht gesetzt werden. Das Update wird abgebrochen."},
+        {40027, u"Schreibzugriff auf den Flash-Speicher des Reglers nicht möglich. Das Update wird abgebrochen."},
+        {40028, u"Fehler beim Löschen der alten Firmware. Neue Daten können nicht geschrieben werden. Das Update wird abgebrochen."},
+        {40029, u"Firmware wird geschrieben, bitte warten..."},
+        {40030, u"Der Updatevorgang wurd auf Grund eines Fehlers abgebrochen. Bitte versuchen Sie es erneut. Falls der Fehler weiterhin aufgetreten sollte, kontaktieren Sie bitte den ORVALDA Service"},
+        {40032, u"Das Update der Regler-Software wurde erfolgreich durchgeführt! Bitte trennen Sie jetzt sowohl den Regler vom angeschlossenen Akku und der Programmiereinheit ab, als auch die Programmiereinheit vom USB Port des PCs"},
+        {40033, u"Regler inkompatibel"},
+        {40034, std::u16string(u"Mit diesem Updater läßt sich ausschließlich die Firmware von ORVALDA Reglern des Typs '%s' aktualisieren. Andere Modelle werden nicht unterstützt. Schauen Sie gegebenenfalls auf der ORVALDA Website unter ") + makerAddress + u" nach, ob ein Firmware-Update für Ihren Regler bereit liegt"},
+        {40035, u"Der an der Programmiereinheit angeschlossene Regler ist nicht kompatibel mit diesem Updater. Schließen Sie einen geeigneten Regler an und gehen folgendermaßen vor, um ein Update der Regler Software durchzuführen:"},
+        {40036, u"Das System meldet Fehlercode 0x%08x-0x%08x"},
+        // clang-format on
+    };
+    ASSERT_EQ(std::size(texts), GetCatalogueEntries().size());
+    for (const auto& expected : texts) {
+        SCOPED_TRACE(expected.id);
+        EXPECT_EQ(Loaded(expected.id), expected.text);
+    }
+}
+
 TEST(MessageCatalogue, HoldsExactlyTheIdentifiersInUse) {
     std::vector<std::uint16_t> ids;
     for (const CatalogueEntry& entry : GetCatalogueEntries()) {

@@ -353,21 +353,23 @@ TEST_F(Presence, RemovalOfTheReadyUnit) {
 }
 
 TEST_F(Presence, RemovalMatchesThePathFoldingOnlyAsciiLetters) {
-    const std::u16string path = u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[x]#{4d1e55b2}";
+    const std::u16string path = u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[xz]#{4d1e55b2}";
     const struct {
         const char* name;
         std::u16string eventPath;
         bool isTheUnit;
     } rows[] = {
         {"same path", path, true},
-        {"A-Z in upper case", u"\\\\?\\HID#VID_21B8&PID_0001#7&1F2E3D4C&0&0000@ä_[X]#{4D1E55B2}",
+        {"A-Z in upper case", u"\\\\?\\HID#VID_21B8&PID_0001#7&1F2E3D4C&0&0000@ä_[XZ]#{4D1E55B2}",
          true},
-        {"mixed case", u"\\\\?\\Hid#Vid_21b8&PID_0001#7&1f2e3d4C&0&0000@ä_[x]#{4d1E55b2}", true},
-        {"umlaut in upper case", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@Ä_[x]#{4d1e55b2}",
-         false},
-        {"@ against `", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000`ä_[x]#{4d1e55b2}", false},
-        {"[ against {", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_{x]#{4d1e55b2}", false},
-        {"_ against DEL", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä\u007f[x]#{4d1e55b2}",
+        {"only z in upper case",
+         u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[xZ]#{4d1e55b2}", true},
+        {"mixed case", u"\\\\?\\Hid#Vid_21b8&PID_0001#7&1f2e3d4C&0&0000@ä_[xz]#{4d1E55b2}", true},
+        {"umlaut in upper case",
+         u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@Ä_[xz]#{4d1e55b2}", false},
+        {"@ against `", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000`ä_[xz]#{4d1e55b2}", false},
+        {"[ against {", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_{xz]#{4d1e55b2}", false},
+        {"_ against DEL", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä\u007f[xz]#{4d1e55b2}",
          false},
         {"one unit shorter", path.substr(0, path.size() - 1), false},
         {"one unit longer", path + u"0", false},

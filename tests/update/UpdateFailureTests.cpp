@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -152,91 +153,71 @@ TEST(UpdateGuard, YesAboutAUnitReplacedMeanwhileSendsNothing) {
     EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
 }
 
-TEST(UpdateFailure, EachPreparingCommandStopsTheRunWithItsMessage) {
+// Each preparing step and a middle block, refused or failed in each way: the step's message with
+// its code line, nothing sent after it. The second value is the system error of the failed write
+// or read, 0 when the unit refused (not what an earlier call left behind).
+TEST(UpdateFailure, EachStepStopsTheRunWithItsMessageAndCodeLine) {
+    const std::vector<std::string> toLock = {"precise on", "send 0B flag 1"};
+    std::vector<std::string> toUnprotect = toLock;
+    toUnprotect.insert(toUnprotect.end(), {"pause 20", "send 20 flag 0"});
+    std::vector<std::string> toErase = toUnprotect;
+    toErase.insert(toErase.end(), {"pause 20", "send 1E"});
+    std::vector<std::string> toAddress = toErase;
+    toAddress.insert(toAddress.end(), {"pause 1000", "pause 4000", "pause 20", "send 1F"});
+    const auto then = [](std::vector<std::string> events, std::vector<std::string> more) {
+        events.insert(events.end(), more.begin(), more.end());
+        return events;
+    };
     struct Case {
         const char* name;
         std::uint8_t command;
         SimFault fault;
         std::uint16_t messageId;
-        std::u16string resultText; // the first value of the code line
+        const char16_t* codes; // the two values of the code line
         std::vector<std::string> timeline;
     };
     const std::vector<Case> cases = {
-        {"lock not taken",
-         0x0B,
-         {SimFaultKind::WriteFails, 0, 0},
-         MessageLockFailed,
-         u"fffffffe",
-         {"precise on", "send 0B flag 1", "precise off"}},
-        {"lock not echoed",
-         0x0B,
-         {SimFaultKind::WrongEcho, 0, 0},
-         MessageLockFailed,
-         u"0000065b",
-         {"precise on", "send 0B flag 1", "precise off"}},
-        {"unprotect refused",
-         0x20,
-         {SimFaultKind::ErrorReply, 0x89ABCDEF, 0},
-         MessageUnprotectFailed,
-         u"89abcdef",
-         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "precise off"}},
-        {"unprotect reply lost",
-         0x20,
-         {SimFaultKind::ReadFails, 0, 0},
-         MessageUnprotectFailed,
-         u"fffffffd",
-         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "precise off"}},
-        {"erase refused",
-         0x1E,
-         {SimFaultKind::ErrorReply, 0x0E05, 0},
-         MessageEraseFailed,
-         u"00000e05",
-         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "pause 20", "send 1E",
-          "pause 1000", "pause 4000", "precise off"}},
-        {"erase not taken",
-         0x1E,
-         {SimFaultKind::WriteFails, 0, 0},
-         MessageEraseFailed,
-         u"fffffffe",
-         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "pause 20", "send 1E",
-          "pause 4000", "precise off"}},
-        {"address not taken",
-         0x1F,
-         {SimFaultKind::WriteFails, 0, 0},
-         MessageAddressFailed,
-         u"fffffffe",
-         {"precise on", "send 0B flag 1", "pause 20", "send 20 flag 0", "pause 20", "send 1E",
-          "pause 1000", "pause 4000", "pause 20", "send 1F", "precise off"}},
+        // clang-format off
+        {"lock not taken", 0x0B, {SimFaultKind::WriteFails, 0, 0}, MessageLockFailed, u"fffffffe-0x0000001f", toLock},
+        {"lock not echoed", 0x0B, {SimFaultKind::WrongEcho, 0, 0}, MessageLockFailed, u"0000065b-0x00000000", toLock},
+        {"lock refused, flag echoed", 0x0B, {SimFaultKind::ErrorReply, 0x1234, 0}, MessageLockFailed, u"00001234-0x00000000", toLock},
+        {"lock refused with code 0", 0x0B, {SimFaultKind::ErrorReply, 0, 0}, MessageLockFailed, u"ff000000-0x00000000", toLock},
+        {"unprotect refused", 0x20, {SimFaultKind::ErrorReply, 0x89ABCDEF, 0}, MessageUnprotectFailed, u"89abcdef-0x00000000", toUnprotect},
+        {"unprotect refused with code 0", 0x20, {SimFaultKind::ErrorReply, 0, 0}, MessageUnprotectFailed, u"ff000000-0x00000000", toUnprotect},
+        {"unprotect reply lost", 0x20, {SimFaultKind::ReadFails, 0, 0}, MessageUnprotectFailed, u"fffffffd-0x0000001f", toUnprotect},
+        {"erase refused", 0x1E, {SimFaultKind::ErrorReply, 0x0E05, 0}, MessageEraseFailed, u"00000e05-0x00000000", then(toErase, {"pause 1000", "pause 4000"})},
+        {"erase refused with code 0", 0x1E, {SimFaultKind::ErrorReply, 0, 0}, MessageEraseFailed, u"ff000000-0x00000000", then(toErase, {"pause 1000", "pause 4000"})},
+        {"erase not taken", 0x1E, {SimFaultKind::WriteFails, 0, 0}, MessageEraseFailed, u"fffffffe-0x0000001f", then(toErase, {"pause 4000"})},
+        {"address refused with code 0", 0x1F, {SimFaultKind::ErrorReply, 0, 0}, MessageAddressFailed, u"ff000000-0x00000000", toAddress},
+        {"address refused with code -1", 0x1F, {SimFaultKind::ErrorReply, 0xFFFFFFFF, 0}, MessageAddressFailed, u"ffffffff-0x00000000", toAddress},
+        {"address not taken", 0x1F, {SimFaultKind::WriteFails, 0, 0}, MessageAddressFailed, u"fffffffe-0x0000001f", toAddress},
+        {"block 3 refused with code 0", 0x1B, {SimFaultKind::ErrorReply, 0, 3}, MessageBlockFailed, u"ff000000-0x00000000", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12", "pause 20", "send 1B words 12"})},
+        {"block 2 reply lost", 0x1B, {SimFaultKind::ReadFails, 0, 2}, MessageBlockFailed, u"fffffffd-0x0000001f", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12"})},
+        // clang-format on
     };
+    const std::vector<std::uint8_t> image = MakeTestImage(48 * 5, 3);
+    SetTestImage(&image);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SimUnitConfig config;
         config.faults[c.command] = c.fault;
         auto rig = MakeUpdateRig(config);
         rig->dialog.controls[ControlUpdate].enabled = true;
-        RunUpdate(rig->app);
+        // A failure of an earlier moment that must not show up in the code line.
+        rig->hid.lastError = 0x4D2;
+        RunUpdateWith(rig->app, LoadTestImage);
 
-        std::vector<std::string> expectedTimeline = c.timeline;
-        expectedTimeline.push_back("box Update fehlgeschlagen!");
-        EXPECT_EQ(rig->timeline, expectedTimeline);
+        EXPECT_EQ(rig->timeline, then(c.timeline, {"precise off", "box Update fehlgeschlagen!"}));
         ASSERT_EQ(rig->dialog.boxes.size(), 1u);
-        // The system error shown is the one the host gave right after the failed step.
-        char16_t error[9];
-        const std::uint32_t systemError = rig->hid.lastError;
-        for (int i = 7; i >= 0; --i) {
-            error[7 - i] = u"0123456789abcdef"[(systemError >> (4 * i)) & 0xF];
-        }
-        error[8] = u'\0';
         ExpectFailureReported(*rig, c.messageId,
-                              u"Das System meldet Fehlercode 0x" + c.resultText + u"-0x" +
-                                  std::u16string(error));
-        EXPECT_TRUE(rig->dialog.progressWindows.empty());
+                              std::u16string(u"Das System meldet Fehlercode 0x") + c.codes);
+        EXPECT_TRUE(rig->dialog.progressWindows.empty() || !rig->dialog.progressWindows[0].alive);
     }
 }
 
 TEST(UpdateFailure, BlockFailingInTheMiddleStopsEverything) {
     SimUnitConfig config;
-    config.faults[0x1B] = {SimFaultKind::ErrorReply, 0x0E08, 700};
+    config.faults[0x1B] = {SimFaultKind::ErrorReply, 0, 700};
     auto rig = MakeUpdateRig(config);
     bool progressAliveAtBox = true;
     rig->dialog.whileBoxOpen = [&](const FakeBox&) {
@@ -244,13 +225,11 @@ TEST(UpdateFailure, BlockFailingInTheMiddleStopsEverything) {
         rig->timeline.push_back("box");
         progressAliveAtBox = rig->dialog.progressWindows.at(0).alive;
     };
-    // An error reply leaves the system error as it was; the box shows that value.
-    rig->hid.lastError = 0x4D2;
     RunUpdate(rig->app);
 
     EXPECT_FALSE(progressAliveAtBox);
     ExpectFailureReported(*rig, MessageBlockFailed,
-                          u"Das System meldet Fehlercode 0x00000e08-0x000004d2");
+                          u"Das System meldet Fehlercode 0xff000000-0x00000000");
     const std::vector<std::string> sends = TimelineEvents(*rig, "send");
     ASSERT_EQ(sends.size(), 4u + 700u);
     EXPECT_EQ(sends.back(), "send 1B words 12");
@@ -280,17 +259,19 @@ TEST(UpdateFailure, AddressNotTakenShowsResultAndSystemError) {
 
 TEST(UpdateFailure, ReportComposesTextAndCodeLine) {
     struct Case {
-        std::int32_t result;
+        std::optional<std::int32_t> result;
         std::uint32_t systemError;
         std::u16string expected;
     };
     const std::u16string message = u"Schritt fehlgeschlagen.";
+    const std::u16string line = u"\r\nDas System meldet Fehlercode 0x";
     const Case cases[] = {
-        {-2, 31, message + u"\r\nDas System meldet Fehlercode 0xfffffffe-0x0000001f"},
-        {-3, 0, message + u"\r\nDas System meldet Fehlercode 0xfffffffd-0x00000000"},
-        {1627, 5, message + u"\r\nDas System meldet Fehlercode 0x0000065b-0x00000005"},
-        {0, 0xFFFFFFFF, message + u"\r\nDas System meldet Fehlercode 0x00000000-0xffffffff"},
-        {-1, 31, message},
+        {-2, 31, message + line + u"fffffffe-0x0000001f"},
+        {-3, 0, message + line + u"fffffffd-0x00000000"},
+        {1627, 5, message + line + u"0000065b-0x00000005"},
+        {0, 0xFFFFFFFF, message + line + u"00000000-0xffffffff"},
+        {-1, 0, message + line + u"ffffffff-0x00000000"}, // the unit's code 0xFFFFFFFF
+        {NoCodeToShow, 31, message},
     };
     for (const Case& c : cases) {
         auto rig = MakeUpdateRig(SimUnitConfig{});
@@ -316,15 +297,38 @@ TEST(UpdateFailure, ReportComposesTextAndCodeLine) {
     }
 }
 
-TEST(UpdateFailure, MissingImageErasesNothing) {
-    auto rig = MakeUpdateRig(SimUnitConfig{});
-    const std::vector<std::uint8_t> empty;
-    SetTestImage(&empty);
-    RunUpdateWith(rig->app, LoadTestImage);
+// The image loader of this test: each case sets the view it gives.
+FirmwareImage brokenImage;
+FirmwareImage LoadBrokenImage() {
+    return brokenImage;
+}
 
-    ExpectFailureReported(*rig, MessageBlockFailed, u"");
-    EXPECT_TRUE(UpdateRequests(*rig).empty());
-    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+TEST(UpdateFailure, MissingImageErasesNothing) {
+    static const std::uint8_t bytes[48] = {};
+    for (const FirmwareImage image :
+         {FirmwareImage{nullptr, 0}, FirmwareImage{bytes, 0}, FirmwareImage{nullptr, 48}}) {
+        SCOPED_TRACE(std::to_string(image.size) + (image.data ? " bytes" : " bytes, no data"));
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        brokenImage = image;
+        RunUpdateWith(rig->app, LoadBrokenImage);
+
+        ExpectFailureReported(*rig, MessageBlockFailed, u"");
+        EXPECT_TRUE(UpdateRequests(*rig).empty());
+        EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+    }
+}
+
+// A box text of exactly 2047 units (the longest that fits the buffer) keeps its code line.
+TEST(UpdateFailure, CodeLineFitsUpToTheLastUnitOfTheBox) {
+    const std::u16string line = u"Das System meldet Fehlercode 0x00000e05-0x00000000";
+    for (const std::size_t total : {std::size_t{2047}, std::size_t{2048}}) {
+        SCOPED_TRACE(total);
+        const std::u16string message(total - 2 - line.size(), u'x');
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        ReportUpdateFailure(rig->app, message.c_str(), u"Titel", 0x0E05, 0);
+        ASSERT_EQ(rig->dialog.boxes.size(), 1u);
+        EXPECT_EQ(rig->dialog.boxes[0].text, total == 2047 ? message + u"\r\n" + line : message);
+    }
 }
 
 } // namespace

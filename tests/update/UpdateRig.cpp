@@ -1,7 +1,9 @@
 #include "tests/update/UpdateRig.h"
 
 #include "device/Discovery.h"
+#include "ui/ControlIds.h"
 #include "ui/MessageCatalogue.h"
+#include "ui/MessageIds.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -67,6 +69,8 @@ std::unique_ptr<UpdateRig> MakeUpdateRig(const SimUnitConfig& config, bool conne
     InitUnitConnection(rig->app.unit, rig->hid.host, rig->timelineClock);
     if (connect) {
         DiscoverUnit(rig->app.unit);
+        // What the dialog shows for a ready unit, so that a notice appended to it shows.
+        rig->dialog.controls[ControlNotice].text = CatalogueText(MessageReadyNotice);
     }
     rig->firstUpdateRequest = rig->sim->logCount;
     rig->loggedRequests = rig->sim->logCount;

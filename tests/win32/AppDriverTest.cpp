@@ -190,4 +190,37 @@ TEST(AppDriverTest, OtherCommandsLeaveTheProgramRunning) {
     EXPECT_EQ(program.WaitForExitCode(), 0);
 }
 
+// A second start brings the first copy forward (here: out of its minimised state) and ends with
+// 0 without a dialog of its own; the first copy goes on as it was.
+TEST(AppDriverTest, ASecondStartShowsTheFirstCopyAndEnds) {
+    RunningProgram first;
+    ASSERT_TRUE(first.Started());
+    const std::wstring notice = first.ControlText(ControlNotice);
+    ShowWindow(first.dialog, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(first.dialog));
+
+    RunningProgram second;
+    EXPECT_EQ(second.WaitForExitCode(), 0);
+    for (DWORD waited = 0; IsIconic(first.dialog) && waited < endBoundMilliseconds; waited += 50) {
+        Sleep(50);
+    }
+    EXPECT_FALSE(IsIconic(first.dialog));
+    struct Count {
+        static BOOL CALLBACK Dialogs(HWND window, LPARAM count) {
+            wchar_t text[64] = {};
+            GetWindowTextW(window, text, 64);
+            *reinterpret_cast<int*>(count) += std::wstring(text) == caption ? 1 : 0;
+            return TRUE;
+        }
+    };
+    int dialogs = 0;
+    EnumWindows(Count::Dialogs, reinterpret_cast<LPARAM>(&dialogs));
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(first.StillRunningAfter(500));
+    EXPECT_EQ(first.ControlText(ControlNotice), notice);
+
+    PostMessageW(first.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(first.WaitForExitCode(), 0);
+}
+
 } // namespace

@@ -79,6 +79,60 @@ TEST_F(ExchangeTest, ReplyReadWhetherItIsWaitingOrArrivesWithinTheBound) {
     }
 }
 
+// The read posted ahead of the write takes the reply however early or late it comes: at once
+// (the unit answers while the write is still being completed), before the read is collected (as
+// during the erase's wait), or later within the bound.
+TEST_F(ExchangeTest, PostedReadTakesTheReplyWheneverItComes) {
+    enum class When { WhileWriting, BeforeCollecting, LateWithinBound };
+    for (When when : {When::WhileWriting, When::BeforeCollecting, When::LateWithinBound}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        PipeUnit unit(64);
+        ASSERT_NE(unit.hostEnd, INVALID_HANDLE_VALUE);
+        state.exchangeTimeoutMilliseconds = 5000;
+        Report reply{};
+        host.PostReadReport(host.context, unit.Host(), reply.data(), reply.size());
+        HANDLE sent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::thread replier([&] {
+            const Report received = unit.Receive();
+            if (when == When::LateWithinBound) {
+                Sleep(60);
+            }
+            unit.Send(received == request ? answer : Report{});
+            SetEvent(sent);
+        });
+        ASSERT_TRUE(host.WriteReport(host.context, unit.Host(), request.data(), request.size()));
+        if (when == When::BeforeCollecting) {
+            WaitForSingleObject(sent, 5000);
+            EXPECT_EQ(reply, answer) << "the posted read was not waiting";
+        }
+        EXPECT_TRUE(host.ReadReport(host.context, unit.Host(), reply.data(), reply.size()));
+        replier.join();
+        CloseHandle(sent);
+        EXPECT_EQ(reply, answer);
+    }
+}
+
+// A write given up drops the read posted for it: a reply that comes afterwards goes to the next
+// read, never into the buffer of the abandoned exchange.
+TEST_F(ExchangeTest, FailedWriteDropsItsPostedRead) {
+    PipeUnit unit(8);
+    state.exchangeTimeoutMilliseconds = 100;
+    Report abandoned{};
+    bool stalled = false;
+    for (int i = 0; i < 2048 && !stalled; ++i) {
+        host.PostReadReport(host.context, unit.Host(), abandoned.data(), abandoned.size());
+        stalled = !host.WriteReport(host.context, unit.Host(), request.data(), request.size());
+    }
+    ASSERT_TRUE(stalled) << "the pipe never filled up";
+    EXPECT_EQ(host.GetLastSystemError(host.context), SystemErrorTimeout);
+    ASSERT_TRUE(unit.Send(answer));
+    Report next{};
+    state.exchangeTimeoutMilliseconds = 5000;
+    EXPECT_TRUE(host.ReadReport(host.context, unit.Host(), next.data(), next.size()));
+    EXPECT_EQ(next, answer);
+    EXPECT_EQ(abandoned, Report{});
+}
+
 TEST_F(ExchangeTest, ReplyAfterTheBoundGoesToTheNextReadNotTheAbandonedBuffer) {
     PipeUnit unit(64);
     state.exchangeTimeoutMilliseconds = 100;

@@ -303,6 +303,25 @@ TEST_F(MainDialogTest, ThousandRepaintsLeaveNoGdiObjectsBehind) {
     EXPECT_EQ(before, after);
 }
 
+// Moved to a monitor of another DPI: the whole face is to be painted anew (the logo changes size),
+// and the dialog manager's own rescaling still runs (FALSE).
+TEST_F(MainDialogTest, DpiChangeRepaintsTheWholeFace) {
+    Repaint();
+    RECT before{};
+    ASSERT_FALSE(GetUpdateRect(dialog, &before, FALSE)) << "nothing left to paint after a repaint";
+    RECT window{};
+    GetWindowRect(dialog, &window);
+    EXPECT_EQ(MainDialogProc(dialog, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                             reinterpret_cast<LPARAM>(&window)),
+              FALSE);
+    RECT client{};
+    RECT pending{};
+    GetClientRect(dialog, &client);
+    ASSERT_TRUE(GetUpdateRect(dialog, &pending, FALSE));
+    EXPECT_TRUE(EqualRect(&pending, &client));
+    Repaint();
+}
+
 // Only "Beenden" (IDCANCEL, also Escape and the close box) and "Update" are commands; any other
 // identifier is not handled and changes nothing.
 TEST_F(MainDialogTest, OtherCommandsAreNotHandledAndChangeNothing) {

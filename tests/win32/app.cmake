@@ -15,6 +15,7 @@ if(WIN32)
         SOURCES
             ${CMAKE_CURRENT_LIST_DIR}/MainDialogTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/WindowCapture.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/WindowDpiTest.cpp
         LIBS halvern_win32_app)
     halvern_link_program_resources(win32_main_dialog_test)
     target_compile_definitions(win32_main_dialog_test PRIVATE
