@@ -305,6 +305,7 @@ SimRequestRecord* LogRequest(SimUnit& unit, const std::uint8_t* report, std::uin
     }
     record.length = length;
     record.taken = false;
+    record.receivedMicroseconds = 0;
     return &record;
 }
 

@@ -91,6 +91,9 @@ struct SimRequestRecord {
     std::uint8_t bytes[SimMaxReportLength];
     std::uint32_t length; // as written
     bool taken;           // the unit took it (not refused by the platform, a fault or an unplug)
+    // When it reached the unit, in microseconds of the host's performance counter; stamped by the
+    // Windows driver, 0 elsewhere.
+    std::uint64_t receivedMicroseconds;
 };
 
 enum class SimIoResult : std::uint8_t { Done, Failed, NoAnswer, Unplugged };

@@ -16,6 +16,7 @@ struct ProgressState {
     HostWindow dialog = 0;
     HostWindow progress = 0; // 0 when the window could not be created
     HostWindow remembered = 0;
+    std::uint32_t shown = 0; // the bar's position on screen
 };
 
 bool IsUpdateWindow(const ProgressState& state, HostWindow window) {
@@ -45,9 +46,13 @@ void OpenProgressWindow(const DialogHost& dialog, ProgressState& state) {
     RaiseBoth(dialog, state);
 }
 
-void ShowProgress(const DialogHost& dialog, const ProgressState& state, std::uint32_t position) {
-    if (state.progress != 0) {
+// Each position set repaints the bar, which costs more than a block's exchange; the position
+// takes only 101 values over the 1,736 blocks, so it is sent only when it moves. The window
+// opens at 0 and only the last block reaches 100, so both ends are always shown.
+void ShowProgress(const DialogHost& dialog, ProgressState& state, std::uint32_t position) {
+    if (state.progress != 0 && position != state.shown) {
         dialog.SetProgressPosition(dialog.context, state.progress, position);
+        state.shown = position;
     }
 }
 

@@ -16,20 +16,28 @@
 //                                             print its counters, write its request log and flash
 //   HalvernSimCtl probe [count]              list HID interfaces and time count Identify
 //                                             exchanges (0: the list only)
+//   HalvernSimCtl reference image=file       update the plugged unit with the image as the
+//                                             program does, from a minimal client (the
+//                                             yardstick for what the HID stack costs)
+//   HalvernSimCtl pace [vid=.. pid=..]       each update in the unit's log: lock to unlock and
+//                                             the median gap between blocks
 //
 // Exit code 0 on success, 1 on a failure (with a message on stderr), 2 on bad usage.
 #include "sim/SimulatedUnit.h"
 #include "sim/wine/SimControl.h"
+#include "sim/wine/SimPace.h"
 #include "sim/wine/SimUnitOptions.h"
 
 #include <windows.h>
 
 #include <cfgmgr32.h>
+#include <mmsystem.h>
 #include <setupapi.h>
 extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -160,7 +168,8 @@ bool ParseOptions(SimUnitConfig& config, int argc, wchar_t** argv, int first,
         std::size_t equals = word.find('=');
         std::string key = word.substr(0, equals);
         if (extra != nullptr && equals != std::string::npos &&
-            (key == "log" || key == "flash" || key == "timeout" || key == "await")) {
+            (key == "log" || key == "flash" || key == "timeout" || key == "await" ||
+             key == "image")) {
             extra->emplace_back(key, word.substr(equals + 1));
             continue;
         }
@@ -551,8 +560,259 @@ int Cycles(const SimUnitConfig& config, int count, std::uint32_t awaited) {
     return 0;
 }
 
+// Prints each update in the unit's log: from its SetSystemLock(on) to its SetSystemLock(off)
+// request, as the unit received them, and the median gap between two of its blocks.
+int PrintPace(const SimUnitConfig& identity) {
+    auto state = std::make_unique<UnitState>();
+    if (!ReadUnit(identity, *state)) {
+        return Fail("reading the unit");
+    }
+    const SimUnit& unit = state->unit;
+    const std::uint32_t count = std::min(unit.logCount, SimLogCapacity);
+    const std::vector<SimUpdatePace> paces = MeasureUpdatePaces(unit.log, count);
+    std::printf("updates=%u\n", static_cast<unsigned>(paces.size()));
+    for (std::size_t i = 0; i < paces.size(); ++i) {
+        const SimUpdatePace& pace = paces[i];
+        const unsigned n = static_cast<unsigned>(i + 1);
+        std::printf("update.%u.requests=%u-%u\n", n, pace.firstRequest, pace.lastRequest);
+        std::printf("update.%u.blocks=%u\n", n, pace.blocks);
+        std::printf("update.%u.lockToUnlockMs=%.3f\n", n,
+                    static_cast<double>(pace.lockToUnlockMicroseconds) / 1000.0);
+        std::printf("update.%u.medianBlockGapMs=%.3f\n", n,
+                    static_cast<double>(pace.medianBlockGapMicroseconds) / 1000.0);
+    }
+    return 0;
+}
+
+// --- the reference client --------------------------------------------------------------------
+
+// The update's exchanges with nothing around them: one request written and one reply read per
+// command, the program's pauses with Sleep, no window. The read is posted before the request is
+// written, as Wine's hidclass.sys can leave a reply in its queue that arrives while a later read
+// is being queued.
+struct ReferenceLink {
+    HANDLE device = INVALID_HANDLE_VALUE;
+    HANDLE readDone = nullptr;
+    HANDLE writeDone = nullptr;
+    DWORD outputLength = 0;
+    DWORD inputLength = 0;
+    std::vector<unsigned char> request;
+    std::vector<unsigned char> reply;
+};
+
+constexpr DWORD ReferenceIoBoundMs = 5000;
+constexpr DWORD ReferencePauseMs = 20;
+constexpr DWORD ReferenceEraseReplyWaitMs = 1000;
+constexpr DWORD ReferenceEraseSettleMs = 4000;
+constexpr std::uint32_t ReferenceBlockBytes = 48;
+constexpr std::uint32_t ReferenceConfirmationCode = 0x6B2D9E47;
+
+void StoreLittle32(unsigned char* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+// Waits for an overlapped request within the bound; past it, cancels it and waits until the
+// system no longer uses the buffer.
+bool Finish(HANDLE device, OVERLAPPED& overlapped) {
+    DWORD transferred = 0;
+    if (WaitForSingleObject(overlapped.hEvent, ReferenceIoBoundMs) == WAIT_OBJECT_0) {
+        return GetOverlappedResult(device, &overlapped, &transferred, FALSE) != FALSE;
+    }
+    CancelIoEx(device, &overlapped);
+    const bool done = GetOverlappedResult(device, &overlapped, &transferred, TRUE) != FALSE;
+    if (!done) {
+        SetLastError(ERROR_TIMEOUT);
+    }
+    return done;
+}
+
+// A read or write that completed at once or is under way.
+bool Started(BOOL result) {
+    return result != FALSE || GetLastError() == ERROR_IO_PENDING;
+}
+
+bool Failed(const char* what) {
+    Fail(what);
+    return false;
+}
+
+// Starts a request on a zero-filled buffer: report ID, command, length byte.
+unsigned char* BeginReference(ReferenceLink& link, unsigned char command, unsigned char length) {
+    std::fill(link.request.begin(), link.request.end(), 0);
+    link.request[0] = 0x01;
+    link.request[1] = command;
+    link.request[2] = length;
+    return link.request.data();
+}
+
+// One exchange; the reply is good when it names the command and, for the flag commands, echoes
+// the flag.
+bool ReferenceExchange(ReferenceLink& link, const char* what, DWORD waitBeforeReply = 0) {
+    const unsigned char command = link.request[1];
+    std::fill(link.reply.begin(), link.reply.end(), 0);
+    link.reply[0] = 0x02;
+    OVERLAPPED read{};
+    read.hEvent = link.readDone;
+    if (!Started(ReadFile(link.device, link.reply.data(), link.inputLength, nullptr, &read))) {
+        return Failed(what);
+    }
+    OVERLAPPED write{};
+    write.hEvent = link.writeDone;
+    if (!Started(WriteFile(link.device, link.request.data(), link.outputLength, nullptr, &write)) ||
+        !Finish(link.device, write)) {
+        const DWORD error = GetLastError();
+        CancelIoEx(link.device, &read);
+        DWORD ignored = 0;
+        GetOverlappedResult(link.device, &read, &ignored, TRUE);
+        SetLastError(error);
+        return Failed(what);
+    }
+    if (waitBeforeReply != 0) {
+        Sleep(waitBeforeReply);
+    }
+    if (!Finish(link.device, read)) {
+        return Failed(what);
+    }
+    const bool flagCommand = command == 0x0B || command == 0x20;
+    if (link.reply[1] != command || (flagCommand && link.reply[3] != link.request[3])) {
+        std::fprintf(stderr, "HalvernSimCtl: %s refused: reply %02X %02X %02X %02X %02X %02X\n",
+                     what, link.reply[0], link.reply[1], link.reply[2], link.reply[3],
+                     link.reply[4], link.reply[5]);
+        return false;
+    }
+    return true;
+}
+
+bool SendFlag(ReferenceLink& link, unsigned char command, unsigned char flag, const char* what) {
+    BeginReference(link, command, 0x01)[3] = flag;
+    return ReferenceExchange(link, what);
+}
+
+// The first present HID interface of vendor 0x21B8 with product 1 or 2, opened as the program
+// opens it, with its report lengths.
+bool OpenReferenceLink(ReferenceLink& link, Handle& device) {
+    std::vector<std::wstring> paths = FindHidInterfaces(0x21B8, 1);
+    const std::vector<std::wstring> merrowin = FindHidInterfaces(0x21B8, 2);
+    paths.insert(paths.end(), merrowin.begin(), merrowin.end());
+    if (paths.empty()) {
+        std::fprintf(stderr, "HalvernSimCtl: no programming unit plugged\n");
+        return false;
+    }
+    device.h = CreateFileW(paths.front().c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    if (device.h == INVALID_HANDLE_VALUE) {
+        return Failed("opening the unit");
+    }
+    PHIDP_PREPARSED_DATA preparsed = nullptr;
+    HIDP_CAPS caps{};
+    if (!HidD_GetPreparsedData(device.h, &preparsed)) {
+        return Failed("HidD_GetPreparsedData");
+    }
+    const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
+    HidD_FreePreparsedData(preparsed);
+    if (status != HIDP_STATUS_SUCCESS || caps.OutputReportByteLength < 60 ||
+        caps.InputReportByteLength < 44) {
+        std::fprintf(stderr, "HalvernSimCtl: unit with report lengths in=%u out=%u\n",
+                     caps.InputReportByteLength, caps.OutputReportByteLength);
+        return false;
+    }
+    link.device = device.h;
+    link.outputLength = caps.OutputReportByteLength;
+    link.inputLength = caps.InputReportByteLength;
+    link.request.assign(std::max<DWORD>(60, link.outputLength), 0);
+    link.reply.assign(std::max<DWORD>(60, link.inputLength), 0);
+    return true;
+}
+
+// The update from the lock to its release: the same requests, bytes and pauses as the program's.
+bool ReferenceUpdate(ReferenceLink& link, const std::vector<unsigned char>& image) {
+    if (!SendFlag(link, 0x0B, 1, "SetSystemLock(on)")) {
+        return false;
+    }
+    Sleep(ReferencePauseMs);
+    if (!SendFlag(link, 0x20, 0, "SetWriteProtection(off)")) {
+        return false;
+    }
+    Sleep(ReferencePauseMs);
+    StoreLittle32(BeginReference(link, 0x1E, 0x04) + 4, ReferenceConfirmationCode);
+    const bool erased = ReferenceExchange(link, "EraseFirmware", ReferenceEraseReplyWaitMs);
+    Sleep(ReferenceEraseSettleMs);
+    if (!erased) {
+        return false;
+    }
+    Sleep(ReferencePauseMs);
+    unsigned char* address = BeginReference(link, 0x1F, 0x09);
+    address[3] = 0x01;
+    StoreLittle32(address + 8, ReferenceConfirmationCode);
+    if (!ReferenceExchange(link, "SetWriteAddress")) {
+        return false;
+    }
+    Sleep(ReferencePauseMs);
+    // Whole blocks straight from the image; a short last one padded with 0xFF to its last word.
+    for (std::size_t offset = 0; offset < image.size(); offset += ReferenceBlockBytes) {
+        unsigned char block[ReferenceBlockBytes];
+        std::fill(block, block + sizeof block, 0xFF);
+        const std::size_t bytes = std::min<std::size_t>(ReferenceBlockBytes, image.size() - offset);
+        std::memcpy(block, image.data() + offset, bytes);
+        const std::size_t words = (bytes + 3) / 4;
+        std::memcpy(BeginReference(link, 0x1B, static_cast<unsigned char>(4 * words)) + 4, block,
+                    4 * words);
+        if (!ReferenceExchange(link, "WriteBlock")) {
+            return false;
+        }
+        Sleep(ReferencePauseMs);
+    }
+    return SendFlag(link, 0x20, 1, "SetWriteProtection(on)") &&
+           SendFlag(link, 0x0B, 0, "SetSystemLock(off)");
+}
+
+int Reference(const std::string& imagePath) {
+    std::vector<unsigned char> image;
+    if (FILE* file = std::fopen(imagePath.c_str(), "rb")) {
+        unsigned char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) != 0;) {
+            image.insert(image.end(), chunk, chunk + got);
+        }
+        std::fclose(file);
+    }
+    if (image.empty()) {
+        std::fprintf(stderr, "HalvernSimCtl: no image in %s\n", imagePath.c_str());
+        return 2;
+    }
+    ReferenceLink link;
+    Handle device(INVALID_HANDLE_VALUE);
+    if (!OpenReferenceLink(link, device)) {
+        return 1;
+    }
+    Handle readDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Handle writeDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (readDone.h == nullptr || writeDone.h == nullptr) {
+        return Fail("CreateEventW");
+    }
+    link.readDone = readDone.h;
+    link.writeDone = writeDone.h;
+    // The program's pauses: Sleep with the timer resolution raised to 1 ms.
+    const bool precise = timeBeginPeriod(1) == TIMERR_NOERROR;
+    const LARGE_INTEGER start = Now();
+    const bool done = ReferenceUpdate(link, image);
+    const LARGE_INTEGER end = Now();
+    if (precise) {
+        timeEndPeriod(1);
+    }
+    std::printf("blocks=%u\n", static_cast<unsigned>((image.size() + ReferenceBlockBytes - 1) /
+                                                     ReferenceBlockBytes));
+    std::printf("clientMs=%.3f\n", Milliseconds(start, end));
+    std::printf("completed=%d\n", done ? 1 : 0);
+    return done ? 0 : 1;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: HalvernSimCtl plug|unplug|unplug-at N|set|state|probe [...]\n");
+    std::fprintf(stderr,
+                 "usage: HalvernSimCtl plug|unplug|unplug-at N|set|state|probe|reference|pace "
+                 "[...]\n");
     return 2;
 }
 
@@ -620,6 +880,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"state") {
         return PrintState(*config, extra);
+    }
+    if (command == L"pace") {
+        return PrintPace(*config);
+    }
+    if (command == L"reference") {
+        for (const auto& [key, value] : extra) {
+            if (key == "image") {
+                return Reference(value);
+            }
+        }
+        return Usage();
     }
     return Usage();
 }

@@ -8,12 +8,27 @@
 
 #include <new>
 
+// The HAL's performance counter (LARGE_INTEGERs in and out), the clock that the host's
+// QueryPerformanceCounter reads.
+extern "C" __declspec(dllimport) long long KeQueryPerformanceCounter(long long* frequency);
+
 namespace {
 
 alignas(SimUnit) unsigned char unitStorage[SIM_SLOT_COUNT][sizeof(SimUnit)];
 
 SimUnit& Unit(int slot) {
     return *reinterpret_cast<SimUnit*>(unitStorage[slot]);
+}
+
+std::uint64_t NowMicroseconds() {
+    long long frequency = 0;
+    const long long counter = KeQueryPerformanceCounter(&frequency);
+    if (counter < 0 || frequency <= 0) {
+        return 0;
+    }
+    const auto ticks = static_cast<std::uint64_t>(counter);
+    const auto perSecond = static_cast<std::uint64_t>(frequency);
+    return ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
 }
 
 SimUnitConfig CopyConfig(const void* config) {
@@ -57,7 +72,15 @@ void SimGlueSetConfig(int slot, const void* config) {
 }
 
 int SimGlueWrite(int slot, const unsigned char* report, unsigned int length) {
-    return static_cast<int>(SimWriteReport(Unit(slot), report, length));
+    SimUnit& unit = Unit(slot);
+    const std::uint64_t received = NowMicroseconds();
+    const std::uint32_t index = unit.logCount;
+    const int result = static_cast<int>(SimWriteReport(unit, report, length));
+    // Every request is logged; its time lets the controller measure a host's pace.
+    if (index < SimLogCapacity && unit.logCount > index) {
+        unit.log[index].receivedMicroseconds = received;
+    }
+    return result;
 }
 
 int SimGlueRead(int slot, unsigned char* report, unsigned int length) {

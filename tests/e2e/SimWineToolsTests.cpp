@@ -1,5 +1,7 @@
 // The portable parts of the simulated unit's Windows driver and controller: the HID report
-// descriptor the driver hands to the class driver, and the option words the controller reads.
+// descriptor the driver hands to the class driver, the option words the controller reads, and the
+// pace it reads from a unit's log.
+#include "sim/wine/SimPace.h"
 #include "sim/wine/SimReportDescriptor.h"
 #include "sim/wine/SimUnitOptions.h"
 
@@ -7,6 +9,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -188,6 +192,74 @@ TEST(SimUnitOptions, RefusesBadWordsAndLeavesTheFieldAlone) {
         EXPECT_EQ(config->inputReportLength, 60);
         EXPECT_EQ(config->outputReportLength, 60);
         EXPECT_EQ(config->faults[0x1E].kind, SimFaultKind::None);
+    }
+}
+
+// A request log written as "<command><flag> <microseconds>" words: L1 lock on, L0 lock off,
+// B block, P protection; the pace of each update found in it.
+TEST(SimPace, MeasuresEachUpdateFromLockToUnlock) {
+    struct Update {
+        std::uint32_t first, last, blocks;
+        std::uint64_t lockToUnlock, medianGap;
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, std::uint64_t>> log;
+        std::vector<Update> updates;
+    };
+    const Case cases[] = {
+        {"one update, the middle gap of three",
+         {{"I", 10},
+          {"L1", 100},
+          {"P0", 120},
+          {"B", 200},
+          {"B", 221},
+          {"B", 241},
+          {"B", 300},
+          {"P1", 310},
+          {"L0", 330}},
+         {{1, 8, 4, 230, 21}}},
+        {"two updates, identification between them",
+         {{"L1", 1000},
+          {"B", 1100},
+          {"L0", 1500},
+          {"I", 1600},
+          {"L1", 2000},
+          {"B", 2010},
+          {"B", 2040},
+          {"L0", 2600}},
+         {{0, 2, 1, 500, 0}, {4, 7, 2, 600, 30}}},
+        {"a lock never released, then a complete update",
+         {{"L1", 100}, {"B", 120}, {"I", 200}, {"L1", 300}, {"B", 320}, {"L0", 400}},
+         {{3, 5, 1, 100, 0}}},
+        {"no lock at all", {{"I", 1}, {"B", 2}, {"L0", 3}}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<SimRequestRecord> log(c.log.size());
+        for (std::size_t i = 0; i < c.log.size(); ++i) {
+            const std::string word = c.log[i].first;
+            const std::uint8_t command = word[0] == 'L'   ? 0x0B
+                                         : word[0] == 'P' ? 0x20
+                                         : word[0] == 'B' ? 0x1B
+                                                          : 0x08;
+            log[i].bytes[0] = 0x01;
+            log[i].bytes[1] = command;
+            log[i].bytes[3] = word.size() > 1 && word[1] == '1' ? 1 : 0;
+            log[i].receivedMicroseconds = c.log[i].second;
+        }
+        const std::vector<SimUpdatePace> paces =
+            MeasureUpdatePaces(log.data(), static_cast<std::uint32_t>(log.size()));
+        ASSERT_EQ(paces.size(), c.updates.size());
+        for (std::size_t u = 0; u < paces.size(); ++u) {
+            EXPECT_EQ(paces[u].firstRequest, c.updates[u].first) << "update " << u;
+            EXPECT_EQ(paces[u].lastRequest, c.updates[u].last) << "update " << u;
+            EXPECT_EQ(paces[u].blocks, c.updates[u].blocks) << "update " << u;
+            EXPECT_EQ(paces[u].lockToUnlockMicroseconds, c.updates[u].lockToUnlock)
+                << "update " << u;
+            EXPECT_EQ(paces[u].medianBlockGapMicroseconds, c.updates[u].medianGap)
+                << "update " << u;
+        }
     }
 }
 

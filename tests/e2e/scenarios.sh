@@ -261,6 +261,60 @@ scenario_full_update() {
     wall=$(echo "$end - $begin" | bc)
     figure "$(printf 'full update: %.2f s wall, %.3f times the 39.800 s pause floor' "$wall" \
         "$(echo "$wall / 39.8" | bc -l)")"
+    compare_with_reference_client
+}
+
+# The same unit updated once more, by the reference client (the update's requests and pauses and
+# nothing else): its requests must be the program's byte for byte, and the program's time from
+# lock to unlock, as the unit received them, is set against the client's and the pause floor.
+compare_with_reference_client() {
+    stop_program # its handle would queue the client's replies too
+    local reference
+    reference=$(ctl reference image="$IMAGE") || fail "the reference client failed: $reference"
+    local all="$ARTIFACTS/log-with-reference.txt"
+    ctl state log="$all" flash="$ARTIFACTS/flash-reference.bin" >/dev/null ||
+        fail "no unit state after the reference client"
+    if ! cmp -s "$ARTIFACTS/flash-reference.bin" "$IMAGE"; then
+        fail "the reference client's flash differs from the carried image"
+    fi
+    # The last two updates in the unit's log: the program's, then the client's.
+    local pace count program client floor
+    pace=$(ctl pace) || fail "no pace"
+    count=$(sed -n 's/^updates=//p' <<<"$pace")
+    if [ "${count:-0}" -lt 2 ]; then
+        fail "expected the program's and the client's update, got: $(tr '\n' ' ' <<<"$pace")"
+        return
+    fi
+    pace_of() { sed -n "s/^update\.$1\.$2=//p" <<<"$pace"; }
+    program=$(pace_of $((count - 1)) lockToUnlockMs)
+    client=$(pace_of "$count" lockToUnlockMs)
+    # Requests from lock to unlock, byte for byte the same.
+    local range first last
+    range=$(pace_of "$count" requests)
+    first=${range%-*}
+    last=${range#*-}
+    if ! cmp -s <(tail -n $((last - first + 1)) "$ARTIFACTS/log.txt") \
+        <(sed -n "$((first + 1)),$((last + 1))p" "$all"); then
+        fail "the reference client's requests differ from the program's"
+    fi
+    # Pauses from lock to unlock: 20, 20, the erase's 1000, 4000, 20, 20, and 20 per block.
+    floor=$((5080 + 20 * (($(stat -c %s "$IMAGE") + 47) / 48)))
+    if [ -z "$program" ] || [ -z "$client" ] || [ "${client%.*}" -le 0 ]; then
+        fail "no lock-to-unlock times in: $(tr '\n' ' ' <<<"$pace")"
+        return
+    fi
+    figure "$(printf 'lock to unlock: program %.3f s, reference client %.3f s, pause floor %.3f s' \
+        "$(echo "$program / 1000" | bc -l)" "$(echo "$client / 1000" | bc -l)" \
+        "$(echo "$floor / 1000" | bc -l)")"
+    figure "$(printf 'program / reference client: %.4f (goal: <= 1.01); program / pause floor: %.4f' \
+        "$(echo "$program / $client" | bc -l)" "$(echo "$program / $floor" | bc -l)")"
+    # The median gap is the cost of one block as it usually goes, free of the outliers that a
+    # busy machine puts into either run.
+    local programGap clientGap
+    programGap=$(pace_of $((count - 1)) medianBlockGapMs)
+    clientGap=$(pace_of "$count" medianBlockGapMs)
+    figure "$(printf 'median gap between blocks: program %s ms, reference client %s ms, ratio %.4f' \
+        "$programGap" "$clientGap" "$(echo "$programGap / $clientGap" | bc -l)")"
 }
 
 # Three complete updates in a row, each on a unit fresh from the box (a unit plugged again with

@@ -36,14 +36,61 @@ std::vector<std::string> ExpectedTimeline(std::uint32_t size) {
     return expected;
 }
 
-// 0 when the window opens, then the share of the image sent after each block.
-std::vector<std::uint32_t> ExpectedPositions(std::uint32_t size) {
-    std::vector<std::uint32_t> positions = {0};
+// The share of the image sent after each block: index k - 1 for block k.
+std::vector<std::uint32_t> SharesAfterBlocks(std::uint32_t size) {
+    std::vector<std::uint32_t> shares;
     for (std::uint64_t sent = 0; sent < size;) {
         sent = std::min<std::uint64_t>(sent + 48, size);
-        positions.push_back(static_cast<std::uint32_t>(sent * 100 / size));
+        shares.push_back(static_cast<std::uint32_t>(sent * 100 / size));
+    }
+    return shares;
+}
+
+// The positions sent to the bar: 0 when the window opens, then each share that differs from the
+// one shown.
+std::vector<std::uint32_t> ExpectedPositions(std::uint32_t size) {
+    std::vector<std::uint32_t> positions = {0};
+    for (const std::uint32_t share : SharesAfterBlocks(size)) {
+        if (share != positions.back()) {
+            positions.push_back(share);
+        }
     }
     return positions;
+}
+
+// Notes at every pause what the bar shows; the pause after a block is where the user sees it.
+struct BarWatch {
+    const Clock* inner = nullptr;
+    const FakeDialog* dialog = nullptr;
+    std::vector<std::uint32_t> shownAtPause;
+    Clock clock{};
+};
+
+BarWatch& Watch(void* context) {
+    return *static_cast<BarWatch*>(context);
+}
+
+void PauseAndWatchBar(void* context, std::uint32_t milliseconds) {
+    BarWatch& watch = Watch(context);
+    const std::vector<FakeProgressWindow>& windows = watch.dialog->progressWindows;
+    const bool shown = !windows.empty() && windows[0].alive && !windows[0].positions.empty();
+    watch.shownAtPause.push_back(shown ? windows[0].positions.back() : 1000);
+    watch.inner->Pause(watch.inner->context, milliseconds);
+}
+
+void WatchedPreciseOn(void* context) {
+    Watch(context).inner->BeginPreciseTiming(Watch(context).inner->context);
+}
+
+void WatchedPreciseOff(void* context) {
+    Watch(context).inner->EndPreciseTiming(Watch(context).inner->context);
+}
+
+void WatchBar(UpdateRig& rig, BarWatch& watch) {
+    watch.inner = rig.app.unit.clock;
+    watch.dialog = &rig.dialog;
+    watch.clock = Clock{&watch, PauseAndWatchBar, WatchedPreciseOn, WatchedPreciseOff};
+    rig.app.unit.clock = &watch.clock;
 }
 
 // The WriteBlock requests carry the image in order, each with its word count in byte 2.
@@ -109,10 +156,45 @@ TEST(UpdateRun, CarriedImageReachesFlashInOrderWithItsPauses) {
 
     const std::vector<std::uint32_t>& positions = rig->dialog.progressWindows[0].positions;
     EXPECT_EQ(positions, ExpectedPositions(image.size));
-    ASSERT_EQ(positions.size(), 1737u);
-    EXPECT_EQ(std::find(positions.begin(), positions.end(), 1u) - positions.begin(), 18);
-    EXPECT_EQ(positions[1735], 99u);
-    EXPECT_EQ(positions[1736], 100u);
+}
+
+// After each block the bar shows the share sent so far, from 0 before the first block to 100
+// after the last; it is repainted only when that share moves, at most 101 times.
+TEST(UpdateRun, BarShowsEachBlocksShareAndRepaintsOnlyWhenItMoves) {
+    struct Case {
+        std::uint32_t size;
+        std::size_t repaints;
+    };
+    const Case cases[] = {
+        {83312, 101}, // the carried image: 1,736 blocks, 1 first shown after block 18
+        {9600, 101},  // 200 blocks, each half a per cent
+        {4800, 101},  // 100 blocks, each one per cent
+        {480, 11},    // 10 blocks, each ten per cent
+        {4, 2},       // one short block: 0, then 100
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("image of " + std::to_string(c.size) + " bytes");
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        BarWatch watch;
+        WatchBar(*rig, watch);
+        const std::vector<std::uint8_t> image = MakeTestImage(c.size, 7);
+        SetTestImage(&image);
+
+        RunUpdateWith(rig->app, LoadTestImage);
+
+        ExpectCompleted(*rig);
+        // 6 pauses before the first block (the erase's own wait among them), then one per block.
+        const std::vector<std::uint32_t> shares = SharesAfterBlocks(c.size);
+        ASSERT_EQ(watch.shownAtPause.size(), 6u + shares.size());
+        const std::vector<std::uint32_t> shown(watch.shownAtPause.begin() + 6,
+                                               watch.shownAtPause.end());
+        EXPECT_EQ(shown, shares);
+        const std::vector<std::uint32_t>& positions = rig->dialog.progressWindows[0].positions;
+        EXPECT_EQ(positions.size(), c.repaints);
+        EXPECT_EQ(positions.front(), 0u);
+        EXPECT_EQ(positions.back(), 100u);
+        EXPECT_EQ(positions, ExpectedPositions(c.size));
+    }
 }
 
 TEST(UpdateRun, ProgressWindowIsCentredTitledAndRaisedAfterTheDialog) {
