@@ -27,6 +27,7 @@
 #include "sim/wine/SimControl.h"
 #include "sim/wine/SimPace.h"
 #include "sim/wine/SimUnitOptions.h"
+#include "win32/ScopedWin.h"
 
 #include <windows.h>
 
@@ -71,30 +72,6 @@ int Fail(const char* what) {
     return 1;
 }
 
-struct DevInfoSet {
-    HDEVINFO set;
-    explicit DevInfoSet(HDEVINFO s) : set(s) {}
-    ~DevInfoSet() {
-        if (set != INVALID_HANDLE_VALUE) {
-            SetupDiDestroyDeviceInfoList(set);
-        }
-    }
-    DevInfoSet(const DevInfoSet&) = delete;
-    DevInfoSet& operator=(const DevInfoSet&) = delete;
-};
-
-struct Handle {
-    HANDLE h;
-    explicit Handle(HANDLE handle) : h(handle) {}
-    ~Handle() {
-        if (h != INVALID_HANDLE_VALUE && h != nullptr) {
-            CloseHandle(h);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-};
-
 std::wstring ProgramDirectory() {
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -107,7 +84,7 @@ std::vector<std::wstring> FindHidInterfaces(USHORT vendorId, USHORT productId) {
     std::vector<std::wstring> found;
     GUID hidGuid;
     HidD_GetHidGuid(&hidGuid);
-    DevInfoSet set(
+    ScopedDevInfoList set(
         SetupDiGetClassDevsW(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (set.set == INVALID_HANDLE_VALUE) {
         return found;
@@ -123,12 +100,14 @@ std::vector<std::wstring> FindHidInterfaces(USHORT vendorId, USHORT productId) {
         if (!SetupDiGetDeviceInterfaceDetailW(set.set, &data, detail, size, nullptr, nullptr)) {
             continue;
         }
-        Handle device(CreateFileW(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+        AutoCloseHandle device(CreateFileW(detail->DevicePath, 0,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
         HIDD_ATTRIBUTES attributes{};
         attributes.Size = sizeof attributes;
-        if (device.h != INVALID_HANDLE_VALUE && HidD_GetAttributes(device.h, &attributes) &&
-            attributes.VendorID == vendorId && attributes.ProductID == productId) {
+        if (device.handle != INVALID_HANDLE_VALUE &&
+            HidD_GetAttributes(device.handle, &attributes) && attributes.VendorID == vendorId &&
+            attributes.ProductID == productId) {
             found.emplace_back(detail->DevicePath);
         }
     }
@@ -196,7 +175,7 @@ int Plug(const SimUnitConfig& config, bool report = true) {
     // The running driver keeps its image; a busy copy is fine when it is the same file.
     CopyFileW((directory + L"HalvernSim.sys").c_str(), target.c_str(), FALSE);
 
-    DevInfoSet set(SetupDiCreateDeviceInfoList(&hidClassGuid, nullptr));
+    ScopedDevInfoList set(SetupDiCreateDeviceInfoList(&hidClassGuid, nullptr));
     if (set.set == INVALID_HANDLE_VALUE) {
         return Fail("SetupDiCreateDeviceInfoList");
     }
@@ -248,7 +227,7 @@ bool WaitUnitGone(const SimUnitConfig& config, DWORD timeoutMs);
 // Removes the simulated device nodes whose first hardware ID is wanted (all of them when wanted
 // is empty); returns how many, or -1 on a failure.
 int RemoveNodes(const std::wstring& wanted) {
-    DevInfoSet set(SetupDiGetClassDevsW(nullptr, L"ROOT", nullptr, DIGCF_ALLCLASSES));
+    ScopedDevInfoList set(SetupDiGetClassDevsW(nullptr, L"ROOT", nullptr, DIGCF_ALLCLASSES));
     if (set.set == INVALID_HANDLE_VALUE) {
         Fail("SetupDiGetClassDevsW");
         return -1;
@@ -313,9 +292,9 @@ struct UnitState {
 };
 
 bool ReadUnit(const SimUnitConfig& config, UnitState& state) {
-    Handle control(CreateFileW(SIM_CONTROL_PATH_W, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-    if (control.h == INVALID_HANDLE_VALUE) {
+    AutoCloseHandle control(CreateFileW(SIM_CONTROL_PATH_W, GENERIC_READ | GENERIC_WRITE, 0,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    if (control.handle == INVALID_HANDLE_VALUE) {
         return false;
     }
     SimSlotQuery query{};
@@ -323,7 +302,7 @@ bool ReadUnit(const SimUnitConfig& config, UnitState& state) {
     wcsncpy(query.nodeName, node.c_str(), 31);
     std::vector<unsigned char> buffer(sizeof(SimSlotInfo) + sizeof(SimUnit));
     DWORD returned = 0;
-    if (!DeviceIoControl(control.h, IOCTL_SIM_GET_UNIT, &query, sizeof query, buffer.data(),
+    if (!DeviceIoControl(control.handle, IOCTL_SIM_GET_UNIT, &query, sizeof query, buffer.data(),
                          static_cast<DWORD>(buffer.size()), &returned, nullptr) ||
         returned != buffer.size()) {
         return false;
@@ -360,8 +339,8 @@ int SetConfig(const SimUnitConfig& identity, int argc, wchar_t** argv) {
         std::fprintf(stderr, "HalvernSimCtl: vid and pid of a plugged unit cannot change\n");
         return 2;
     }
-    Handle control(CreateFileW(SIM_CONTROL_PATH_W, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
+    AutoCloseHandle control(CreateFileW(SIM_CONTROL_PATH_W, GENERIC_READ | GENERIC_WRITE, 0,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
     std::vector<unsigned char> buffer(sizeof(SimSlotQuery) + sizeof config);
     SimSlotQuery query{};
     std::wstring node = Widen(UnitNodeName(config));
@@ -369,8 +348,8 @@ int SetConfig(const SimUnitConfig& identity, int argc, wchar_t** argv) {
     std::memcpy(buffer.data(), &query, sizeof query);
     std::memcpy(buffer.data() + sizeof query, &config, sizeof config);
     DWORD returned = 0;
-    if (control.h == INVALID_HANDLE_VALUE ||
-        !DeviceIoControl(control.h, IOCTL_SIM_SET_CONFIG, buffer.data(),
+    if (control.handle == INVALID_HANDLE_VALUE ||
+        !DeviceIoControl(control.handle, IOCTL_SIM_SET_CONFIG, buffer.data(),
                          static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr)) {
         return Fail("changing the unit's configuration");
     }
@@ -454,7 +433,7 @@ int UnplugAt(const SimUnitConfig& identity, std::uint32_t exchange, DWORD timeou
 int Probe(int count) {
     GUID hidGuid;
     HidD_GetHidGuid(&hidGuid);
-    DevInfoSet set(
+    ScopedDevInfoList set(
         SetupDiGetClassDevsW(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
@@ -468,15 +447,16 @@ int Probe(int count) {
         if (!SetupDiGetDeviceInterfaceDetailW(set.set, &data, detail, size, nullptr, nullptr)) {
             continue;
         }
-        Handle device(CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
+        AutoCloseHandle device(CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
         HIDD_ATTRIBUTES attributes{};
         attributes.Size = sizeof attributes;
         HIDP_CAPS caps{};
         PHIDP_PREPARSED_DATA preparsed = nullptr;
-        if (device.h != INVALID_HANDLE_VALUE && HidD_GetAttributes(device.h, &attributes) &&
-            HidD_GetPreparsedData(device.h, &preparsed)) {
+        if (device.handle != INVALID_HANDLE_VALUE &&
+            HidD_GetAttributes(device.handle, &attributes) &&
+            HidD_GetPreparsedData(device.handle, &preparsed)) {
             HidP_GetCaps(preparsed, &caps);
             HidD_FreePreparsedData(preparsed);
         }
@@ -494,10 +474,10 @@ int Probe(int count) {
     if (count <= 0) {
         return 0; // the list only
     }
-    Handle device(CreateFileW(unitPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr));
-    if (device.h == INVALID_HANDLE_VALUE) {
+    AutoCloseHandle device(CreateFileW(unitPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    if (device.handle == INVALID_HANDLE_VALUE) {
         return Fail("opening the unit");
     }
     unsigned char request[60] = {0x01, 0x08, 0x00};
@@ -505,11 +485,11 @@ int Probe(int count) {
     LARGE_INTEGER start = Now();
     for (int i = 0; i < count; ++i) {
         DWORD written = 0, read = 0;
-        if (!WriteFile(device.h, request, sizeof request, &written, nullptr)) {
+        if (!WriteFile(device.handle, request, sizeof request, &written, nullptr)) {
             return Fail("WriteFile");
         }
         reply[0] = 0x02;
-        if (!ReadFile(device.h, reply, sizeof reply, &read, nullptr)) {
+        if (!ReadFile(device.handle, reply, sizeof reply, &read, nullptr)) {
             return Fail("ReadFile");
         }
         if (i == 0) {
@@ -692,7 +672,7 @@ bool SendFlag(ReferenceLink& link, unsigned char command, unsigned char flag, co
 
 // The first present HID interface of vendor 0x21B8 with product 1 or 2, opened as the program
 // opens it, with its report lengths.
-bool OpenReferenceLink(ReferenceLink& link, Handle& device) {
+bool OpenReferenceLink(ReferenceLink& link, AutoCloseHandle& device) {
     std::vector<std::wstring> paths = FindHidInterfaces(0x21B8, 1);
     const std::vector<std::wstring> merrowin = FindHidInterfaces(0x21B8, 2);
     paths.insert(paths.end(), merrowin.begin(), merrowin.end());
@@ -700,15 +680,15 @@ bool OpenReferenceLink(ReferenceLink& link, Handle& device) {
         std::fprintf(stderr, "HalvernSimCtl: no programming unit plugged\n");
         return false;
     }
-    device.h = CreateFileW(paths.front().c_str(), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-    if (device.h == INVALID_HANDLE_VALUE) {
+    device.handle = CreateFileW(paths.front().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    if (device.handle == INVALID_HANDLE_VALUE) {
         return Failed("opening the unit");
     }
     PHIDP_PREPARSED_DATA preparsed = nullptr;
     HIDP_CAPS caps{};
-    if (!HidD_GetPreparsedData(device.h, &preparsed)) {
+    if (!HidD_GetPreparsedData(device.handle, &preparsed)) {
         return Failed("HidD_GetPreparsedData");
     }
     const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
@@ -719,7 +699,7 @@ bool OpenReferenceLink(ReferenceLink& link, Handle& device) {
                      caps.InputReportByteLength, caps.OutputReportByteLength);
         return false;
     }
-    link.device = device.h;
+    link.device = device.handle;
     link.outputLength = caps.OutputReportByteLength;
     link.inputLength = caps.InputReportByteLength;
     link.request.assign(std::max<DWORD>(60, link.outputLength), 0);
@@ -783,17 +763,17 @@ int Reference(const std::string& imagePath) {
         return 2;
     }
     ReferenceLink link;
-    Handle device(INVALID_HANDLE_VALUE);
+    AutoCloseHandle device(INVALID_HANDLE_VALUE);
     if (!OpenReferenceLink(link, device)) {
         return 1;
     }
-    Handle readDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Handle writeDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (readDone.h == nullptr || writeDone.h == nullptr) {
+    AutoCloseHandle readDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    AutoCloseHandle writeDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (readDone.handle == nullptr || writeDone.handle == nullptr) {
         return Fail("CreateEventW");
     }
-    link.readDone = readDone.h;
-    link.writeDone = writeDone.h;
+    link.readDone = readDone.handle;
+    link.writeDone = writeDone.handle;
     // The program's pauses: Sleep with the timer resolution raised to 1 ms.
     const bool precise = timeBeginPeriod(1) == TIMERR_NOERROR;
     const LARGE_INTEGER start = Now();
