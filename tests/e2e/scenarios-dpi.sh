@@ -1,6 +1,6 @@
 # shellcheck shell=bash
 # The dialog at the display's DPI (Wine's LogPixels): sourced by run-scenario.sh beside
-# scenarios.sh. The ctest entries (dpi.cmake) give these scenarios a prefix of their own, so the
+# scenarios.sh. The ctest entries (tests/e2e/CMakeLists.txt) give these scenarios a prefix of their own, so the
 # DPI set here never reaches the other scenarios.
 
 LOOKPROBE="$HALVERN_BUILD/tests/e2e/HalvernLookProbe.exe"

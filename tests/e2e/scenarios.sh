@@ -1,7 +1,9 @@
 # End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, STRESS, IMAGE,
 # ARTIFACTS, HALVERN_SOURCE, scenario and the failures counter. Each scenario_<name> starts the
 # real program against simulated units plugged into the Windows HID stack and checks what the
-# user sees (texts, enabled states, message boxes) and what the unit received.
+# user sees (texts, enabled states, message boxes) and what the unit received. Every
+# scenario_<name>() written at the start of a line is a ctest entry e2e_<name>, in the order of this
+# file (tests/e2e/CMakeLists.txt reads them from here); helpers carry other names.
 
 # --- helpers ---------------------------------------------------------------------------------
 
@@ -235,8 +237,8 @@ check_full_update_log() {
     fi
 }
 
-# The whole flash; options after the name go to the unit.
-scenario_full_update() {
+# The whole flash (a helper of the scenarios below); options after the name go to the unit.
+full_update() {
     ctl plug "$@" >/dev/null || fail "plug failed"
     start_program
     settle "$(msg 40000 | cut -c1-40)"
@@ -323,7 +325,7 @@ scenario_full_update_three_times() {
     local run
     for run in 1 2 3; do
         figure "run $run of 3"
-        scenario_full_update unitinfo=$run
+        full_update unitinfo=$run
         stop_program
         ctl unplug-all >/dev/null
     done
@@ -331,7 +333,7 @@ scenario_full_update_three_times() {
 
 # The unit's driver lets the host meet Wine's read race, as a real unit's would: the program's
 # reads, posted before their requests, must still get every reply.
-scenario_full_update_unfixed_driver() { scenario_full_update racefix=0; }
+scenario_full_update_unfixed_driver() { full_update racefix=0; }
 
 # --- lost replies -----------------------------------------------------------------------------
 
