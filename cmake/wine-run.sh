@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the cross build under Wine: the emulator of the windows preset.
-# WINEPREFIX names the build tree's private prefix (set by CTest); it is created once, under a lock.
+# WINEPREFIX names the build tree's private prefix (set by CTest); tools/wine-prefix.sh makes it.
 # Without a display the program gets a private Xvfb, and the Wine processes of that prefix are
 # ended with it, so no later run talks to a display that is gone.
 set -u
@@ -14,24 +14,9 @@ case "$WINEDLLOVERRIDES" in
 esac
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-halvern}"
 
-# Should winedbg run after all (overridden above), it must not wait for someone to close its crash
-# dialog: nobody sees it in Xvfb, and the test would hang until its time-out.
-prefix_ready() {
-    [ -f "$WINEPREFIX/system.reg" ] && grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null
-}
-if ! prefix_ready; then
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    (
-        flock 9
-        if ! prefix_ready; then
-            if [ ! -f "$WINEPREFIX/system.reg" ]; then
-                wineboot -i >/dev/null 2>&1
-            fi
-            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-            wineserver -w
-        fi
-    ) 9>"$WINEPREFIX.lock"
-fi
+# shellcheck source=tools/wine-prefix.sh
+source "$(dirname "$(readlink -f "$0")")/../tools/wine-prefix.sh"
+EnsureWinePrefix
 
 if [ -z "${DISPLAY:-}" ]; then
     HALVERN_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
