@@ -130,6 +130,7 @@ TEST(SimUnitOptions, SetsTheNamedFields) {
                            "ctype=17",
                            "cfw=0xFFFF",
                            "delay=250",
+                           "racefix=0",
                            "unplugat=40",
                            "cboot=0x103",
                            "flashedfw=0x0409",
@@ -148,6 +149,7 @@ TEST(SimUnitOptions, SetsTheNamedFields) {
     EXPECT_EQ(config->controllerTypeCode, 17u);
     EXPECT_EQ(config->controllerFirmwareVersion, 0xFFFF);
     EXPECT_EQ(config->replyDelayMilliseconds, 250u);
+    EXPECT_FALSE(config->holdWriteUntilDelivered);
     EXPECT_EQ(config->unplugAtExchange, 40u);
     EXPECT_EQ(config->controllerBootloaderVersion, 0x103u);
     EXPECT_EQ(config->flashedFirmwareVersion, 0x0409);
