@@ -432,14 +432,19 @@ scenario_erase_fails() {
     if grep -q '^command_0x1[BF]=' <<<"$state"; then fail "requests after the failed erase"; fi
 }
 
-scenario_unplug_during_blocks() {
-    # The 100th block finds the unit gone (3 identification and 4 preparing requests before),
-    # and the device node is removed as a real unplug would.
+# Starts an update and pulls the unit out at its 107th request: the 100th block finds it gone (3
+# identification and 4 preparing requests come before), and the device node is removed as a real
+# unplug would.
+update_then_unplug_at_block_100() {
     ctl plug unplugat=107 >/dev/null || fail "plug failed"
     start_program
     settle "$(msg 40000 | cut -c1-40)"
     ui click 1002 || fail "could not click Update"
     ctl unplug-at 107 timeout=60000 >/dev/null || fail "the unplug at exchange 107 failed"
+}
+
+scenario_unplug_during_blocks() {
+    update_then_unplug_at_block_100
     local box
     box=$(ui box 20000) || fail "no failure box"
     shot unplug-during-blocks
@@ -639,13 +644,9 @@ scenario_second_start() {
 }
 
 scenario_recovery_after_unplug() {
-    # The unit is pulled out during the blocks (at its 107th request), the box answered; the same
-    # unit is plugged in again and "Update" pressed once more.
-    ctl plug unplugat=107 >/dev/null || fail "plug failed"
-    start_program
-    settle "$(msg 40000 | cut -c1-40)"
-    ui click 1002 || fail "could not click Update"
-    ctl unplug-at 107 timeout=60000 >/dev/null || fail "the unplug at exchange 107 failed"
+    # The unit is pulled out during the blocks, the box answered; the same unit is plugged in
+    # again and "Update" pressed once more.
+    update_then_unplug_at_block_100
     ui box 20000 >/dev/null || fail "no failure box"
     ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40030)"
