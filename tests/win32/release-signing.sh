@@ -134,7 +134,7 @@ while IFS='|' read -r what key password ca says; do
     if release --pkcs12 "$key" --password-file "$password" --ca-file "$ca" --out bad >bad.log 2>&1; then
         fail "a release with $what succeeded"
     fi
-    [ "$(wc -l <bad.log)" -eq 1 ] && grep -q "$says" bad.log || fail "$what: $(cat bad.log)"
+    { [ "$(wc -l <bad.log)" -eq 1 ] && grep -q "$says" bad.log; } || fail "$what: $(cat bad.log)"
     [ -z "$(ls -A bad)" ] || fail "$what: left $(ls bad)"
     echo "$what: $(cat bad.log)"
     rm -rf bad
