@@ -58,7 +58,8 @@ fail() {
 }
 # The first line of a tool's log that says what went wrong.
 reason() {
-    grep -m 1 -i -E 'error|fail|unable|cannot|could not' "$1" | sed 's/.*Verify error: //' | cut -c 1-200
+    { grep -m 1 -o 'Verify error: .*' "$1" || grep -m 1 -i -E 'error|fail|unable|cannot|could not' "$1"; } |
+        sed -E 's/^Verify error: //; s/^[0-9A-F]+:error:[0-9A-F]+:[^:]*:[^:]*:([^:]*):.*/\1/' | cut -c 1-200
 }
 
 if [ -z "$pkcs12" ]; then
