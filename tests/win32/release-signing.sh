@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The signed release (tools/release.sh) with a throw-away certificate authority made here and thrown
-# away afterwards: the signature verifies against that CA, one changed byte in what it covers breaks
-# it, the signed program starts under Wine and ends with exit code 0, signing adds only the
-# signature to the reproducible program, two runs give the same bytes, and a wrong key ends the
-# release with one line and nothing in the release folder.
+# tools/release.sh with a certificate authority made here and thrown away: the signature verifies,
+# a changed byte breaks it, the signed program runs under Wine, signing only adds the signature to
+# the program, two runs give the same bytes, a wrong key leaves nothing in the release folder.
 #   release-signing.sh <source dir> <program> <ui driver>    (WINEPREFIX: the prefix to run in)
 set -uo pipefail
 source_dir="$1" program="$2" uidriver="$3"
@@ -25,26 +23,9 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
 # The CA and its code-signing certificates: valid for a day, expired, and one of another CA.
-cat >ca.cnf <<'EOF'
-[ca]
-default_ca = throwaway
-[throwaway]
-database = index.txt
-new_certs_dir = .
-serial = serial
-default_md = sha256
-policy = any_name
-unique_subject = no
-[any_name]
-commonName = supplied
-[ca_ext]
-basicConstraints = critical, CA:true
-keyUsage = critical, keyCertSign
-[signer_ext]
-basicConstraints = critical, CA:false
-keyUsage = critical, digitalSignature
-extendedKeyUsage = codeSigning
-EOF
+printf '%s\n' '[ca]' 'default_ca = c' '[c]' 'database = index.txt' 'new_certs_dir = .' 'serial = serial' \
+    'default_md = sha256' 'policy = p' 'unique_subject = no' '[p]' 'commonName = supplied' '[signer]' \
+    'keyUsage = critical, digitalSignature' 'extendedKeyUsage = codeSigning' >ca.cnf
 : >index.txt
 echo 01 >serial
 echo "throw away 1" >password.txt
@@ -52,11 +33,11 @@ echo "not it" >wrong-password.txt
 {
     for ca in ca other-ca; do
         openssl req -x509 -newkey rsa:2048 -noenc -keyout $ca.key -out $ca.pem -days 1 \
-            -subj "/CN=Throwaway $ca" -config ca.cnf -extensions ca_ext
+            -subj "/CN=Throwaway $ca" -addext basicConstraints=critical,CA:true
     done
     openssl req -newkey rsa:2048 -noenc -keyout signer.key -out signer.csr -subj "/CN=Throwaway Signer"
     issue() { openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in signer.csr \
-        -extensions signer_ext "$@"; }
+        -extensions signer "$@"; }
     issue -days 1 -out signer.pem
     issue -startdate 20200101000000Z -enddate 20200102000000Z -out expired.pem
     for cert in signer expired; do
@@ -102,17 +83,16 @@ table=$(u32 "$signed" $((pe + 168)))
 der_end=$((table + 8 + 4 + $(od -An -t u2 --endian=big -j $((table + 10)) -N 2 "$signed")))
 name=$(grep -boa "ORVALDA HALVERN 160 Firmware Updater" "$signed" | tail -1 | cut -d: -f1)
 subject=$(grep -boa "Throwaway Signer" "$signed" | tail -1 | cut -d: -f1)
-for at in 2 "$((pe + 4))" "$((pe + 24 + 16))" "$((pe + 168))" "$((pe + 24 + 240))" \
-    "$(($(section .text) + 4096))" "$(($(section .rsrc) + 40000))" "$(($(stat -c %s "$program") - 1))" \
-    "$((table + 8 + 160))" "$name" "$subject" "$((der_end - 1))"; do
+positions=(2 $((pe + 4)) $((pe + 24 + 16)) $((pe + 168)) $((pe + 24 + 240)) $(($(section .text) + 4096))
+    $(($(section .rsrc) + 40000)) $(($(stat -c %s "$program") - 1)) $((table + 168)) "$name" "$subject"
+    $((der_end - 1)))
+echo "one changed byte at each of ${positions[*]}: the signature must fail"
+for at in "${positions[@]}"; do
     cp "$signed" changed.exe
     byte=$(od -An -t u1 -j "$at" -N 1 changed.exe | tr -d ' ')
     printf '%b' "\\0$(printf %o $((byte ^ 1)))" | dd of=changed.exe bs=1 seek="$at" conv=notrunc 2>/dev/null
-    if osslsigncode verify -CAfile ca.pem -in changed.exe >/dev/null 2>&1; then
+    osslsigncode verify -CAfile ca.pem -in changed.exe >/dev/null 2>&1 &&
         fail "the signature still verifies with byte $at changed"
-    else
-        echo "byte $at changed: verification fails"
-    fi
 done
 
 # Under Wine: the dialog comes up with its notice and closes with exit code 0.
@@ -121,14 +101,11 @@ pid=$!
 wine "$uidriver" wait-text 40004 "keine Programmiereinheit" 30000 >/dev/null ||
     fail "the signed program showed no notice"
 wine "$uidriver" close 10000 >/dev/null || kill "$pid"
-wait "$pid"
-status=$?
-[ "$status" -eq 0 ] || fail "the signed program ended with exit code $status"
-echo "the signed program ran under Wine and ended with exit code $status"
+wait "$pid" || fail "the signed program ended with exit code $?"
+echo "the signed program ran under Wine and ended"
 wineserver -k >/dev/null 2>&1
 
-# Each wrong key: one line on stderr that says what is wrong, exit code 1, and the earlier release
-# gone.
+# Each wrong key: one line that says what is wrong, exit code 1, and the earlier release gone.
 while IFS='|' read -r what key password ca says; do
     cp -r one bad
     if release --pkcs12 "$key" --password-file "$password" --ca-file "$ca" --out bad >bad.log 2>&1; then
