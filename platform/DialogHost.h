@@ -63,4 +63,12 @@ struct DialogHost {
     // ShowWindow(window, SW_SHOW).
     void (*ShowWindowNormal)(void* context, HostWindow window);
     HostWindow (*GetForegroundWindow)(void* context);
+
+    // An update begins to write the unit: from now until EndWriting the dialog's thread keeps
+    // looking at its queue while it waits (without dispatching posted or input messages), and a
+    // shutdown or logoff is refused with a reason. Null where there is no queue.
+    void (*BeginWriting)(void* context);
+    // The writing has ended: mouse and keyboard input and close requests given meanwhile are
+    // dropped, a shutdown is allowed again. Null where there is no queue.
+    void (*EndWriting)(void* context);
 };

@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-    wine64 xvfb xauth x11-utils imagemagick fonts-dejavu-core python3
+    wine64 xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core python3
     osslsigncode openssl
 )
 missing=()

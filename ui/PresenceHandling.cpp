@@ -126,12 +126,12 @@ void HandleArrival(AppState& app) {
     ReportUnusableUnit(app, status);
 }
 
-void HandleRemoval(AppState& app, const void* eventData) {
+void HandleRemoval(AppState& app, const char16_t* removedPath) {
     if (!IsUnitOpen(app.unit)) {
         return;
     }
     const char16_t* openPath = app.unit.devicePath ? app.unit.devicePath->c_str() : u"";
-    if (!DevicePathsEqual(openPath, EventInterfacePath(eventData))) {
+    if (!DevicePathsEqual(openPath, removedPath)) {
         return;
     }
     CloseUnit(app.unit);
@@ -162,10 +162,25 @@ bool HandleDeviceChange(AppState& app, std::uintptr_t eventType, const void* eve
     if (eventData == nullptr || EventDeviceType(eventData) != DeviceTypeInterface) {
         return true;
     }
-    if (eventType == DeviceArrivalEvent) {
+    if (app.holdDeviceEvents) {
+        app.heldDeviceEvents.push_back({eventType, EventInterfacePath(eventData)});
+    } else if (eventType == DeviceArrivalEvent) {
         HandleArrival(app);
     } else {
-        HandleRemoval(app, eventData);
+        HandleRemoval(app, EventInterfacePath(eventData));
     }
     return true;
+}
+
+void HandleHeldDeviceEvents(AppState& app) {
+    app.holdDeviceEvents = false;
+    std::vector<HeldDeviceEvent> held;
+    held.swap(app.heldDeviceEvents);
+    for (const HeldDeviceEvent& event : held) {
+        if (event.eventType == DeviceArrivalEvent) {
+            HandleArrival(app);
+        } else {
+            HandleRemoval(app, event.interfacePath.c_str());
+        }
+    }
 }

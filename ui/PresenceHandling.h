@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-inline constexpr std::uintptr_t DeviceArrivalEvent = 0x8000;       // DBT_DEVICEARRIVAL
+inline constexpr std::uintptr_t DeviceArrivalEvent = 0x8000;        // DBT_DEVICEARRIVAL
 inline constexpr std::uintptr_t DeviceRemoveCompleteEvent = 0x8004; // DBT_DEVICEREMOVECOMPLETE
 inline constexpr std::uint32_t DeviceTypeInterface = 5;             // DBT_DEVTYP_DEVICEINTERFACE
 
@@ -22,5 +22,10 @@ struct DeviceInterfaceEvent {
 void RunInitialPresenceCheck(AppState& app);
 
 // WM_DEVICECHANGE: true (handled) for every arrival and removal, false for every other event
-// type. eventData is read only for arrivals and removals.
+// type. eventData is read only for arrivals and removals. While app.holdDeviceEvents is set, an
+// interface's arrival or removal is only noted in app.heldDeviceEvents.
 bool HandleDeviceChange(AppState& app, std::uintptr_t eventType, const void* eventData);
+
+// Ends the hold and handles the noted events in the order they came, each as it would have been
+// handled at this moment.
+void HandleHeldDeviceEvents(AppState& app);

@@ -6,6 +6,7 @@
 #include "ui/ControlIds.h"
 #include "ui/MessageIds.h"
 #include "ui/NoticeWindow.h"
+#include "ui/PresenceHandling.h"
 #include "ui/VersionPanel.h"
 #include "update/UpdateShared.h"
 #include "update/UpdateSteps.h"
@@ -119,6 +120,27 @@ void EndPreciseTiming(const AppState& app) {
     }
 }
 
+// From the first command until the outcome is known, neither button can be used, device events
+// are held, and the dialog's thread keeps looking at its queue while it waits.
+void BeginWriting(AppState& app) {
+    app.holdDeviceEvents = true;
+    const DialogHost& dialog = *app.dialog;
+    dialog.EnableControl(dialog.context, ControlUpdate, false);
+    dialog.EnableControl(dialog.context, ControlQuit, false);
+    if (dialog.BeginWriting != nullptr) {
+        dialog.BeginWriting(dialog.context);
+    }
+}
+
+// "Beenden" is usable again; "Update" stays as the run left it. Input given meanwhile is dropped.
+void EndWriting(AppState& app) {
+    const DialogHost& dialog = *app.dialog;
+    dialog.EnableControl(dialog.context, ControlQuit, true);
+    if (dialog.EndWriting != nullptr) {
+        dialog.EndWriting(dialog.context);
+    }
+}
+
 } // namespace
 
 void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
@@ -142,15 +164,19 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
 
     // Pauses of 20 ms must take 20 ms while the unit is being written.
     BeginPreciseTiming(app);
+    BeginWriting(app);
     UpdateFailure failure;
     const bool written = PrepareController(app, failure) && WriteImageBlocks(app, image, failure);
     if (written) {
         CompleteUpdate(app);
     }
     EndPreciseTiming(app);
+    EndWriting(app);
     if (!written) {
         ReportFailure(app, failure);
     }
+    // Arrivals and removals seen meanwhile, handled now that the outcome is on screen.
+    HandleHeldDeviceEvents(app);
 }
 
 void RunUpdate(AppState& app) {

@@ -12,6 +12,10 @@ struct Win32ClockState {
     // Raises of the resolution that succeeded and are not yet undone; only these are ended, so
     // a failed or missing begin never leads to an unmatched timeEndPeriod.
     unsigned raisedPeriods = 0;
+    // Called at the start of a pause and then at least every waitSliceMilliseconds until it has
+    // lasted its length, so that the thread can look at its queue; null: a pause is one Sleep.
+    void (*whileWaiting)() = nullptr;
+    DWORD waitSliceMilliseconds = 250;
 };
 
 inline constexpr UINT PreciseTimerPeriodMilliseconds = 1;

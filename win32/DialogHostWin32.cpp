@@ -2,6 +2,7 @@
 
 #include "win32/AppGlobals.h"
 #include "win32/WideText.h"
+#include "win32/WritingRun.h"
 
 #include <commctrl.h>
 
@@ -99,6 +100,14 @@ HostWindow GetForegroundHostWindow(void*) {
     return AsHostWindow(GetForegroundWindow());
 }
 
+void BeginWriting(void*) {
+    BeginWritingRun(mainDialog);
+}
+
+void EndWriting(void*) {
+    EndWritingRun(mainDialog);
+}
+
 } // namespace
 
 DialogHost MakeWin32DialogHost() {
@@ -118,5 +127,7 @@ DialogHost MakeWin32DialogHost() {
     host.RaiseWindow = RaiseWindow;
     host.ShowWindowNormal = ShowWindowNormal;
     host.GetForegroundWindow = GetForegroundHostWindow;
+    host.BeginWriting = BeginWriting;
+    host.EndWriting = EndWriting;
     return host;
 }

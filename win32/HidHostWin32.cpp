@@ -205,13 +205,34 @@ HANDLE PostedReadEvent(Win32HidHostState& state) {
     return state.postedReadEvent.handle;
 }
 
+// Waits up to the exchange bound for a pending request's event, in slices between which the
+// thread looks at its queue when whileWaiting is set.
+DWORD WaitForTransfer(const Win32HidHostState& state, HANDLE event) {
+    if (state.whileWaiting == nullptr) {
+        return WaitForSingleObject(event, state.exchangeTimeoutMilliseconds);
+    }
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        const ULONGLONG passed = GetTickCount64() - start;
+        const DWORD left = passed >= state.exchangeTimeoutMilliseconds
+                               ? 0
+                               : static_cast<DWORD>(state.exchangeTimeoutMilliseconds - passed);
+        const DWORD waited = WaitForSingleObject(
+            event, left < state.waitSliceMilliseconds ? left : state.waitSliceMilliseconds);
+        if (waited != WAIT_TIMEOUT || left == 0) {
+            return waited;
+        }
+        state.whileWaiting();
+    }
+}
+
 // Completes one overlapped request that the system has accepted (it returned ERROR_IO_PENDING):
 // waits up to the bound; past it, cancels the request and waits until the system no longer uses
 // the buffer. A request that completes in the meantime after all still counts: its report has
 // left or arrived, and dropping it would put the next exchange out of step.
 bool FinishPending(Win32HidHostState& state, HANDLE device, OVERLAPPED& overlapped) {
     DWORD transferred = 0;
-    const DWORD waited = WaitForSingleObject(overlapped.hEvent, state.exchangeTimeoutMilliseconds);
+    const DWORD waited = WaitForTransfer(state, overlapped.hEvent);
     if (waited == WAIT_OBJECT_0) {
         if (!GetOverlappedResult(device, &overlapped, &transferred, FALSE)) {
             return Fail(state);

@@ -24,6 +24,10 @@ struct Win32HidHostState {
     bool interfaceValid = false;
     // How long one write or one read may stay pending before it is cancelled.
     std::uint32_t exchangeTimeoutMilliseconds = ExchangeTimeoutMilliseconds;
+    // Called at least every waitSliceMilliseconds while a transfer is pending, so that the
+    // thread can look at its queue during a slow unit's answer; null: one wait for the bound.
+    void (*whileWaiting)() = nullptr;
+    DWORD waitSliceMilliseconds = 250;
     // Manual-reset event of the OVERLAPPED of every write (and of a read not posted ahead):
     // created once, reused, closed with the state, so that exchanges leave no handles behind.
     AutoCloseHandle exchangeEvent;

@@ -11,6 +11,7 @@
 #include "win32/PaintLogo.h"
 #include "win32/SingleInstance.h"
 #include "win32/WideText.h"
+#include "win32/WritingRun.h"
 
 #include <dbt.h>
 
@@ -106,6 +107,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         InitMainDialog(window);
         return TRUE; // focus on the first tab stop, "Beenden"
     case WM_COMMAND:
+        // While a run writes, its waits deliver messages sent by other programs; neither
+        // button's command may cut into it.
+        if (writingRun && (LOWORD(wParam) == ControlQuit || LOWORD(wParam) == ControlUpdate)) {
+            return TRUE;
+        }
         // Escape and the close box arrive as IDCANCEL, the identifier of "Beenden".
         if (LOWORD(wParam) == ControlQuit) {
             ExitCleanup();
@@ -132,6 +138,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // handling, hence FALSE); the whole face is repainted so the logo is drawn anew at its
         // new size and nothing of the old one stays.
         InvalidateRect(window, nullptr, TRUE);
+        return FALSE;
+    case WM_QUERYENDSESSION:
+        // A session that ended now would leave the controller erased: refused while a run
+        // writes (the system shows the reason given when the run began).
+        if (writingRun) {
+            SetWindowLongPtrW(window, DWLP_MSGRESULT, FALSE);
+            return TRUE;
+        }
         return FALSE;
     case WM_DEVICECHANGE:
         return HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam)) ? TRUE

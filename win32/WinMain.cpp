@@ -6,6 +6,7 @@
 #include "win32/HidHostWin32.h"
 #include "win32/MainDialog.h"
 #include "win32/SingleInstance.h"
+#include "win32/WritingRun.h"
 
 #include <commctrl.h>
 
@@ -23,14 +24,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 0;
     }
     InitCommonControls();
-    // An update blocks the dialog's thread for about 40 s; without this Windows would swap the
-    // dialog and the progress window for a frozen "not responding" copy meanwhile.
+    // An update looks at the queue throughout; a silent unit met while looking for a unit can
+    // still hold the thread for the exchange bound, and then no frozen copy replaces the dialog.
     DisableProcessWindowsGhosting();
     appInstance = instance;
 
     static Win32HidHostState hidState;
+    hidState.whileWaiting = LookAtQueue;
     static const HidHost hidHost = MakeWin32HidHost(hidState);
     static Win32ClockState clockState;
+    clockState.whileWaiting = LookAtQueue;
     static const Clock clock = MakeWin32Clock(clockState);
     static const DialogHost dialogHost = MakeWin32DialogHost();
     InitUnitConnection(appState.unit, hidHost, clock);

@@ -1,21 +1,13 @@
 #include "win32/WindowDpi.h"
 
+#include "win32/User32Exports.h"
+
 namespace {
 
 constexpr int baseDpi = 96;
 
 using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiCall = int(WINAPI*)(int, UINT);
-
-FARPROC LookUpInUser32(const char* name) {
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 != nullptr ? GetProcAddress(user32, name) : nullptr;
-}
-
-// FARPROC is the generic export type; the real signature is restored here.
-template <typename Call> Call AsCall(FARPROC export_) {
-    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(export_));
-}
 
 } // namespace
 

@@ -14,6 +14,11 @@
 //   HalvernUiDriver resources                    handle, GDI and USER object counts of the program
 //   HalvernUiDriver close [timeout]              "Beenden", then waits for the program to end
 //   HalvernUiDriver dialogs                      how many main dialogs there are (dialogs=N)
+//   HalvernUiDriver hung-watch [timeout]         from the progress window's start to its end, asks
+//                                                every 100 ms whether the system takes the dialog
+//                                                or the progress window for hung
+//   HalvernUiDriver end-session                  WM_QUERYENDSESSION to the dialog: answer=0|1
+//   HalvernUiDriver rect <id>                    a control's screen rectangle (0: the dialog's)
 //
 // Exit code 0: done; 1: not found, not as expected or timed out (a message says which); 2: usage.
 #include <windows.h>
@@ -21,6 +26,7 @@
 #include <commctrl.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -465,9 +471,58 @@ int Dialogs() {
     return 0;
 }
 
+int HungWatch(DWORD timeoutMs) {
+    HWND dialog = FindMainDialog();
+    HWND progress = WaitFor(FindProgress, timeoutMs);
+    if (dialog == nullptr || progress == nullptr) {
+        return Missing(L"dialog with a progress window", timeoutMs);
+    }
+    const DWORD start = GetTickCount();
+    DWORD hungSince = 0, longestHung = 0;
+    int samples = 0, hung = 0;
+    while (IsWindow(progress) && GetTickCount() - start < timeoutMs) {
+        const DWORD now = GetTickCount();
+        ++samples;
+        if (IsHungAppWindow(dialog) || IsHungAppWindow(progress)) {
+            ++hung;
+            hungSince = hungSince == 0 ? now : hungSince;
+            longestHung = std::max(longestHung, now - hungSince);
+        } else {
+            hungSince = 0;
+        }
+        Sleep(100);
+    }
+    std::printf("samples=%d\nhung=%d\nlongestHungMs=%lu\n", samples, hung, longestHung);
+    return IsWindow(progress) ? Missing(L"end of the progress window", timeoutMs) : 0;
+}
+
+int EndSession() {
+    HWND dialog = FindMainDialog();
+    DWORD_PTR answer = 0;
+    if (dialog == nullptr || !SendMessageTimeoutW(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                                  SMTO_ABORTIFHUNG, messageTimeout, &answer)) {
+        return Missing(L"answer to WM_QUERYENDSESSION", messageTimeout);
+    }
+    std::printf("answer=%d\n", answer != 0 ? 1 : 0);
+    return 0;
+}
+
+int Rect(int controlId) {
+    HWND dialog = FindMainDialog();
+    HWND window = controlId == 0 || dialog == nullptr ? dialog : GetDlgItem(dialog, controlId);
+    RECT rect{};
+    if (window == nullptr || !GetWindowRect(window, &rect)) {
+        return Missing(L"window", 0);
+    }
+    std::printf("left=%ld\ntop=%ld\nright=%ld\nbottom=%ld\n", rect.left, rect.top, rect.right,
+                rect.bottom);
+    return 0;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: HalvernUiDriver dump|wait-text|wait-enabled|click|box|answer|"
-                          L"no-box|progress|no-progress|resources|close|dialogs ...\n");
+                          L"no-box|progress|no-progress|resources|close|dialogs|hung-watch|"
+                          L"end-session|rect ...\n");
     return 2;
 }
 
@@ -513,6 +568,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"dialogs") {
         return Dialogs();
+    }
+    if (command == L"hung-watch") {
+        return HungWatch(TimeoutArg(argc, argv, 2));
+    }
+    if (command == L"end-session") {
+        return EndSession();
+    }
+    if (command == L"rect" && argc >= 3) {
+        return Rect(_wtoi(argv[2]));
     }
     return Usage();
 }

@@ -335,6 +335,54 @@ scenario_full_update_three_times() {
 # reads, posted before their requests, must still get every reply.
 scenario_full_update_unfixed_driver() { full_update racefix=0; }
 
+# During a whole flash the system never takes the program for hung; a logoff is refused; what the
+# user clicks and types meanwhile (a real click on the disabled "Beenden", a click on the close
+# box, Escape) is dropped, so the program stays open with the success notice.
+scenario_alive_during_update() {
+    ctl plug >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui hung-watch 120000 >"$ARTIFACTS/hung-watch.txt" &
+    local watcher=$! position=0 until=$((SECONDS + 60))
+    ui click 1002 || fail "could not click Update"
+    while [ "$position" -lt 50 ] && [ "$SECONDS" -lt "$until" ]; do
+        position=$(ui progress 15000 | sed -n 's/^position=//p')
+        position=${position:-0}
+    done
+    [ "$position" -ge 50 ] || fail "the bar never reached half way"
+    DUMP=$(ui dump 5000) || fail "no dialog to read during the flash"
+    expect_value "$DUMP" control.2.enabled 0
+    expect_value "$DUMP" control.1002.enabled 0
+    expect_value "$(ui end-session)" answer 0
+    local quit dialog
+    quit=$(ui rect 2) && dialog=$(ui rect 0) || fail "no rectangles to click"
+    local qx=$((($(value_of "$quit" left) + $(value_of "$quit" right)) / 2))
+    local qy=$((($(value_of "$quit" top) + $(value_of "$quit" bottom)) / 2))
+    xdotool mousemove "$qx" "$qy" click 1 sleep 0.3 key Escape sleep 0.3 \
+        mousemove $(($(value_of "$dialog" right) - 12)) $(($(value_of "$dialog" top) + 12)) \
+        click 1 || fail "xdotool failed"
+    shot alive-during-update-clicked
+    ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
+        fail "the update did not complete"
+    wait "$watcher" || fail "the hung watch did not see the progress window end"
+    local watch
+    watch=$(cat "$ARTIFACTS/hung-watch.txt")
+    figure "taken for hung during the flash: $(value_of "$watch" hung) of $(value_of "$watch" \
+        samples) samples, longest stretch $(value_of "$watch" longestHungMs) ms"
+    expect_value "$watch" hung 0
+    sleep 2
+    program_running || { fail "the program ended: input given during the flash was replayed"; return; }
+    settle "$(msg 40032 | cut -c1-40)"
+    expect_value "$DUMP" control.2.enabled 1
+    expect_value "$(ui end-session)" answer 1
+    check_full_update_log "$(unit_state)"
+    ui close 10000 >/dev/null || fail "the program did not close"
+    wait "$program_pid"
+    local code=$?
+    program_pid=""
+    [ "$code" -eq 0 ] || fail "exit code $code"
+}
+
 # --- lost replies -----------------------------------------------------------------------------
 
 # Two busy loops for the duration of a command, as a loaded machine.

@@ -126,6 +126,14 @@ HostWindow GetForegroundWindow(void* context) {
     return dialog.foreground;
 }
 
+void BeginWriting(void* context) {
+    Self(context).log.push_back("writing on");
+}
+
+void EndWriting(void* context) {
+    Self(context).log.push_back("writing off");
+}
+
 } // namespace
 
 void InitFakeDialog(FakeDialog& dialog) {
@@ -157,6 +165,8 @@ void InitFakeDialog(FakeDialog& dialog) {
         .RaiseWindow = RaiseWindow,
         .ShowWindowNormal = ShowWindowNormal,
         .GetForegroundWindow = GetForegroundWindow,
+        .BeginWriting = BeginWriting,
+        .EndWriting = EndWriting,
     };
 }
 

@@ -47,7 +47,8 @@ struct FakeDialog {
     std::function<HostWindow(std::uint32_t position)> foregroundAfterPosition;
 
     // "text <id>", "enable <id> <0|1>", "box <caption>", "create <handle>", "position <n>",
-    // "destroy <handle>", "raise <handle>", "show <handle>", "foreground?"
+    // "destroy <handle>", "raise <handle>", "show <handle>", "foreground?", "writing on",
+    // "writing off"
     std::vector<std::string> log;
     DialogHost host{};
 };

@@ -4,6 +4,7 @@
 #include "sim/SimHidHost.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/VirtualClock.h"
+#include "tests/support/DeviceEvent.h"
 #include "tests/support/FakeDialog.h"
 #include "tests/support/MessageCatalogue.h"
 #include "ui/ControlIds.h"
@@ -76,25 +77,6 @@ std::u16string Catalogue(std::uint16_t id) {
 std::u16string StatusNoticeText(std::uint16_t id) {
     return Catalogue(id) + u"\r\n\r\n" + Catalogue(MessageInstructions);
 }
-
-// The event record as the platform delivers it: header, class GUID, terminated path.
-class DeviceEvent {
-public:
-    DeviceEvent(std::uint32_t deviceType, const std::u16string& path) {
-        const std::size_t bytes = offsetof(DeviceInterfaceEvent, name) + 2 * (path.size() + 1);
-        storage.assign((bytes + 3) / 4, 0);
-        auto* raw = reinterpret_cast<unsigned char*>(storage.data());
-        const std::uint32_t size = static_cast<std::uint32_t>(bytes);
-        std::memcpy(raw + offsetof(DeviceInterfaceEvent, size), &size, 4);
-        std::memcpy(raw + offsetof(DeviceInterfaceEvent, deviceType), &deviceType, 4);
-        std::memcpy(raw + offsetof(DeviceInterfaceEvent, name), path.c_str(),
-                    2 * (path.size() + 1));
-    }
-    const void* Data() const { return storage.data(); }
-
-private:
-    std::vector<std::uint32_t> storage;
-};
 
 // Closing the open unit's handle is written into the dialog's log, so that its place among the
 // dialog's steps can be checked; discovery's closing of interfaces that do not match is not.

@@ -3,14 +3,17 @@
 #include "tests/update/UpdateRig.h"
 
 #include "device/Discovery.h"
+#include "tests/support/DeviceEvent.h"
 #include "ui/ControlIds.h"
 #include "ui/MessageIds.h"
+#include "ui/PresenceHandling.h"
 #include "update/UpdateProcedure.h"
 #include "update/UpdateSteps.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -241,6 +244,74 @@ TEST(UpdateFailure, BlockFailingInTheMiddleStopsEverything) {
     ASSERT_EQ(positions.size(), 41u);
     EXPECT_EQ(positions.back(), 40u);
     EXPECT_EQ(rig->sim->flashHighWater, 699u * 48u);
+}
+
+// Arrivals and removals during the run are only noted: the unit is not touched between two
+// commands, both buttons stay disabled, and each event is handled once the outcome is shown.
+TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
+    const std::u16string unitPath = u"\\\\?\\hid#vid_21b8&pid_0001#1";
+    const std::u16string otherPath = u"\\\\?\\hid#vid_21b8&pid_0001#2";
+    const std::u16string blockFailed = u"Das System meldet Fehlercode 0xfffffffe-0x0000048f";
+    struct Case {
+        const char* name;
+        std::uint32_t atPause;   // 8: after block 3 of 5; 10: after the last block
+        bool plugOther;          // another ready unit is plugged in after the pull
+        std::u16string codeLine; // empty: the run succeeds
+        std::u16string notice;
+        bool unitOpen;
+    };
+    const std::vector<Case> cases = {
+        {"unit pulled during the blocks", 8, false, blockFailed,
+         CatalogueText(MessageUpdateFailedNotice), false},
+        {"pulled, then another unit plugged in", 8, true, blockFailed,
+         CatalogueText(MessageReadyNotice), true},
+        {"pulled after the last block", 10, false, u"",
+         CatalogueText(MessageUnitRemovedNotice) + u"\r\n\r\n" + CatalogueText(MessageInstructions),
+         false},
+    };
+    const std::vector<std::uint8_t> image = MakeTestImage(48 * 5, 4);
+    SetTestImage(&image);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto rig = MakeUpdateRig(SimUnitConfig{});
+        auto other = std::make_unique<SimUnit>();
+        SimResetUnit(*other, SimUnitConfig{});
+        rig->dialog.controls[ControlUpdate].enabled = true;
+        bool buttonsDisabled = false;
+        bool unitKeptOpen = false;
+        rig->afterPause = [&](std::uint32_t pauseIndex) {
+            if (pauseIndex != c.atPause) {
+                return;
+            }
+            rig->hid.interfaces[0].present = false;
+            HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
+                               DeviceEvent(DeviceTypeInterface, unitPath).Data());
+            if (c.plugOther) {
+                rig->hid.interfaces.push_back(MakeUnitInterface(*other, otherPath));
+                HandleDeviceChange(rig->app, DeviceArrivalEvent,
+                                   DeviceEvent(DeviceTypeInterface, otherPath).Data());
+            }
+            buttonsDisabled = !rig->dialog.controls.at(ControlUpdate).enabled &&
+                              !rig->dialog.controls.at(ControlQuit).enabled;
+            unitKeptOpen = IsUnitOpen(rig->app.unit) && other->logCount == 0;
+        };
+        RunUpdateWith(rig->app, LoadTestImage);
+
+        EXPECT_TRUE(buttonsDisabled);
+        EXPECT_TRUE(unitKeptOpen);
+        if (c.codeLine.empty()) {
+            EXPECT_TRUE(rig->dialog.boxes.empty());
+        } else {
+            ASSERT_EQ(rig->dialog.boxes.size(), 1u);
+            EXPECT_EQ(ToUtf8(rig->dialog.boxes[0].text),
+                      ToUtf8(CatalogueText(MessageBlockFailed) + u"\r\n" + c.codeLine));
+        }
+        EXPECT_EQ(ToUtf8(rig->dialog.controls.at(ControlNotice).text), ToUtf8(c.notice));
+        EXPECT_EQ(IsUnitOpen(rig->app.unit), c.unitOpen);
+        EXPECT_EQ(rig->dialog.controls.at(ControlUpdate).enabled, c.unitOpen);
+        EXPECT_TRUE(rig->dialog.controls.at(ControlQuit).enabled);
+        EXPECT_TRUE(rig->app.heldDeviceEvents.empty());
+    }
 }
 
 TEST(UpdateFailure, AddressNotTakenShowsResultAndSystemError) {

@@ -38,6 +38,9 @@ void TimelinePause(void* context, std::uint32_t milliseconds) {
     SyncTimeline(rig);
     rig.timeline.push_back("pause " + std::to_string(milliseconds));
     rig.virtualClock.clock.Pause(&rig.virtualClock, milliseconds);
+    if (rig.afterPause) {
+        rig.afterPause(static_cast<std::uint32_t>(rig.virtualClock.pauses.size() - 1));
+    }
 }
 
 void TimelinePreciseOn(void* context) {

@@ -9,6 +9,7 @@
 #include "update/FirmwareImage.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ struct UpdateRig {
     std::uint32_t loggedRequests = 0;     // requests of the unit's log already in the timeline
     std::uint32_t firstUpdateRequest = 0; // the unit's log index where the update began
     Clock timelineClock{};
+    // Runs after each pause of the update, with its index (0 for the first), as the dialog's
+    // thread looking at its queue would handle what other threads send meanwhile.
+    std::function<void(std::uint32_t pauseIndex)> afterPause;
 };
 
 // Builds the rig around a unit with the given configuration and discovers it (the unit is open

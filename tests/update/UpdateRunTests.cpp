@@ -223,7 +223,10 @@ TEST(UpdateRun, ProgressWindowIsCentredTitledAndRaisedAfterTheDialog) {
         EXPECT_EQ(window.height, 50);
         EXPECT_EQ(window.title, CatalogueText(MessageProgressTitle));
         EXPECT_EQ(window.title, u"Firmware wird geschrieben, bitte warten...");
-        const std::vector<std::string> start(rig->dialog.log.begin(), rig->dialog.log.begin() + 4);
+        const auto created =
+            std::find(rig->dialog.log.begin(), rig->dialog.log.end(), "create 100");
+        ASSERT_LE(created + 4, rig->dialog.log.end());
+        const std::vector<std::string> start(created, created + 4);
         EXPECT_EQ(start,
                   (std::vector<std::string>{"create 100", "position 0", "raise 1", "raise 100"}));
     }

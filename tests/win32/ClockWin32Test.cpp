@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -44,6 +45,32 @@ TEST(Win32Clock, EndsOnlyWhatItBegan) {
         }
         EXPECT_EQ(calls, c.expected);
         EXPECT_EQ(state.raisedPeriods, 0u);
+    }
+}
+
+int looks = 0;
+void CountLook() {
+    ++looks;
+}
+
+// A pause looks at the queue at its start and after every slice, and still lasts its length.
+TEST(Win32Clock, PauseLooksAtTheQueueInSlicesAndKeepsItsLength) {
+    const std::uint32_t lengths[] = {5, 10, 55};
+    for (const std::uint32_t length : lengths) {
+        SCOPED_TRACE(length);
+        Win32ClockState state;
+        state.whileWaiting = CountLook;
+        state.waitSliceMilliseconds = 10;
+        const Clock clock = MakeWin32Clock(state);
+        looks = 0;
+        LARGE_INTEGER start, end, frequency;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        clock.Pause(clock.context, length);
+        QueryPerformanceCounter(&end);
+        EXPECT_GE(1000 * (end.QuadPart - start.QuadPart),
+                  std::int64_t{length} * frequency.QuadPart);
+        EXPECT_GE(looks, static_cast<int>((length + 9) / 10));
     }
 }
 

@@ -1,0 +1,83 @@
+#include "win32/WritingRun.h"
+
+#include "win32/User32Exports.h"
+
+bool writingRun = false;
+
+namespace {
+
+constexpr wchar_t shutdownReason[] =
+    L"Ein Firmware-Update l\u00e4uft. Bitte warten Sie, bis es abgeschlossen ist.";
+
+using ShutdownBlockReasonCreateCall = BOOL(WINAPI*)(HWND, LPCWSTR);
+using ShutdownBlockReasonDestroyCall = BOOL(WINAPI*)(HWND);
+
+BOOL CALLBACK PaintInvalidParts(HWND window, LPARAM) {
+    UpdateWindow(window);
+    return TRUE;
+}
+
+// What a user can have given during the run: keys, mouse messages in client and frame (the close
+// box among them), and the close requests that frame and keyboard turn into.
+struct MessageRange {
+    UINT first;
+    UINT last;
+};
+constexpr MessageRange inputRanges[] = {
+    {WM_KEYFIRST, WM_KEYLAST},
+    {WM_MOUSEFIRST, WM_MOUSELAST},
+    {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+    {WM_SYSCOMMAND, WM_SYSCOMMAND},
+    {WM_CLOSE, WM_CLOSE},
+};
+
+void DropQueuedInput() {
+    bool quit = false;
+    WPARAM exitCode = 0;
+    MSG message;
+    for (const MessageRange& range : inputRanges) {
+        while (PeekMessageW(&message, nullptr, range.first, range.last, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                exitCode = message.wParam;
+            }
+        }
+    }
+    if (quit) {
+        PostQuitMessage(static_cast<int>(exitCode));
+    }
+}
+
+} // namespace
+
+void LookAtQueue() {
+    if (!writingRun) {
+        return;
+    }
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    EnumThreadWindows(GetCurrentThreadId(), PaintInvalidParts, 0);
+}
+
+void BeginWritingRun(HWND dialog) {
+    writingRun = true;
+    const auto create =
+        AsCall<ShutdownBlockReasonCreateCall>(LookUpInUser32("ShutdownBlockReasonCreate"));
+    if (create != nullptr) {
+        create(dialog, shutdownReason);
+    }
+}
+
+void EndWritingRun(HWND dialog) {
+    writingRun = false;
+    DropQueuedInput();
+    const auto destroy =
+        AsCall<ShutdownBlockReasonDestroyCall>(LookUpInUser32("ShutdownBlockReasonDestroy"));
+    if (destroy != nullptr) {
+        destroy(dialog);
+    }
+    if (GetActiveWindow() == dialog && GetFocus() == nullptr) {
+        const HWND quit = GetDlgItem(dialog, IDCANCEL);
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(quit), TRUE);
+    }
+}
