@@ -2,6 +2,7 @@
 
 #include "win32/AppGlobals.h"
 #include "win32/WideText.h"
+#include "win32/WindowDpi.h"
 
 #include <commctrl.h>
 
@@ -58,6 +59,10 @@ WindowRect GetDialogRect(void*) {
     return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
+std::int32_t GetDialogDpi(void*) {
+    return ReadWindowDpi(mainDialog).dpi;
+}
+
 HostWindow CreateProgressWindow(void*, const char16_t* title, std::int32_t x, std::int32_t y,
                                 std::int32_t width, std::int32_t height) {
     // Neither WS_CHILD nor WS_POPUP: an overlapped window with a title bar showing the text,
@@ -112,6 +117,7 @@ DialogHost MakeWin32DialogHost() {
     host.ShowMessageBox = ShowMessageBox;
     host.GetDialogWindow = GetDialogWindow;
     host.GetDialogRect = GetDialogRect;
+    host.GetDialogDpi = GetDialogDpi;
     host.CreateProgressWindow = CreateProgressWindow;
     host.SetProgressPosition = SetProgressPosition;
     host.DestroyWindow = DestroyHostWindow;
