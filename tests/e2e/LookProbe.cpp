@@ -1,9 +1,9 @@
 // Reads the look of the running updater's main dialog from the screen, as a user would see it at
 // the display's DPI: where the logo is drawn and how large (matched pixel for pixel against the
 // program's own bitmap drawn at candidate sizes), whether any key-coloured pixel shows, and
-// whether the notice window's text fits it, and whether each label's text is drawn whole (the
-// label widened for a moment and its drawn text compared with that at its own width). Output: one
-// "key=value" a line.
+// whether the notice window's text fits it, and whether each label shows its whole text (the
+// pixels on screen against the text drawn whole in the dialog's font, and the text's width against
+// the label's). Output: one "key=value" a line.
 //
 //   HalvernLookProbe <program file, Windows path> [timeout]
 //
