@@ -119,7 +119,7 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM children) {
     return TRUE;
 }
 
-// The dialog's left-aligned static texts, in template order.
+// The dialog's labels: its static texts but the right-aligned version fields, in template order.
 std::vector<HWND> Labels(HWND dialog) {
     std::vector<HWND> children;
     EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
@@ -127,10 +127,8 @@ std::vector<HWND> Labels(HWND dialog) {
     for (HWND child : children) {
         wchar_t name[16] = {};
         GetClassNameW(child, name, 16);
-        const LONG style = GetWindowLongW(child, GWL_STYLE);
-        if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT &&
-            (GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_RIGHT) == 0 &&
-            GetWindowTextLengthW(child) > 0) {
+        if (_wcsicmp(name, L"Static") == 0 &&
+            (GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_RIGHT) == 0) {
             labels.push_back(child);
         }
     }
@@ -169,7 +167,6 @@ void MeasureLabel(HWND label, int dpi, std::uint32_t face) {
     DeleteObject(copy);
     const Pixels shown = CaptureScreen(own);
     long inkWidth = 0;
-    long shownInkWidth = 0;
     long differing = 0;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < whole.width; ++x) {
@@ -177,9 +174,7 @@ void MeasureLabel(HWND label, int dpi, std::uint32_t face) {
             inkWidth = ink ? std::max<long>(inkWidth, x + 1) : inkWidth;
             // Ink against ink, whatever its colour ("Regler" is drawn in red); ink beyond the
             // label's edge is never seen.
-            const bool shownInk = x < width && shown.At(x, y) != face;
-            shownInkWidth = shownInk ? std::max<long>(shownInkWidth, x + 1) : shownInkWidth;
-            differing += ink != shownInk ? 1 : 0;
+            differing += ink != (x < width && shown.At(x, y) != face) ? 1 : 0;
         }
     }
     const int id = GetDlgCtrlID(label);
@@ -189,7 +184,6 @@ void MeasureLabel(HWND label, int dpi, std::uint32_t face) {
     std::printf("label.%d.width=%d\n", id, width);
     std::printf("label.%d.textWidth=%ld\n", id, extent.cx);
     std::printf("label.%d.inkWidth=%ld\n", id, inkWidth);
-    std::printf("label.%d.shownInkWidth=%ld\n", id, shownInkWidth);
     std::printf("label.%d.differing=%ld\n", id, differing);
 }
 

@@ -59,12 +59,13 @@ declare -A noticeLines noticeVisible
 # each drawn on screen as its whole text in the dialog's font, and that text, drawn and advanced,
 # within 95 % of the label's width: room for a font a little wider than Wine's Tahoma.
 check_labels() {
-    local dpi="$1" name="$2" probe="$3" id ink advance width count=0
+    local dpi="$1" name="$2" probe="$3" id text ink advance width count=0
     for id in $(value_of "$probe" labels); do
+        text=$(value_of "$probe" "label.$id.text")
         ink=$(value_of "$probe" "label.$id.inkWidth")
         advance=$(value_of "$probe" "label.$id.textWidth")
         width=$(value_of "$probe" "label.$id.width")
-        figure "dpi $dpi ($name): label \"$(value_of "$probe" "label.$id.text")\" text $ink (advance $advance) of $width pixels"
+        figure "dpi $dpi ($name): label \"$text\" text $ink (advance $advance) of $width pixels"
         expect_value "$probe" "label.$id.differing" 0
         [ $((ink > advance ? ink : advance)) -le $((width * 95 / 100)) ] ||
             fail "label $id: its text takes $ink (advance $advance) of $width pixels at $dpi DPI"
@@ -77,23 +78,24 @@ check_labels() {
 # ends early; meanwhile, with a tenth of the image written, the progress window's bar at least 25
 # pixels high at 96 DPI, scaled, and a screenshot of the window.
 check_progress() {
-    local dpi="$1" progress blocks tries=0
+    local dpi="$1" progress blocks start=$SECONDS
     ui click 1002 || fail "could not click Update"
     # The program answers no message while it writes: the unit counts the blocks.
     while blocks=$(ctl state | sed -n 's/^command_0x1B=//p') && [ "${blocks:-0}" -lt 175 ]; do
-        [ "$tries" -lt 300 ] || { fail "fewer than 175 blocks after 30 s"; return; }
-        tries=$((tries + 1))
+        [ $((SECONDS - start)) -lt 60 ] || { fail "fewer than 175 blocks after 60 s"; return; }
         sleep 0.1
     done
     progress=$(ui progress 5000) || { fail "no progress window"; return; }
-    local width height clientWidth clientHeight
+    local width height clientWidth clientHeight place
     width=$(value_of "$progress" width)
     height=$(value_of "$progress" height)
     clientWidth=$(value_of "$progress" clientWidth)
     clientHeight=$(value_of "$progress" clientHeight)
-    figure "dpi $dpi: progress window $width x $height, bar's client area $clientWidth x $clientHeight"
-    import -window root -crop "${width}x${height}+$(value_of "$progress" left)+$(value_of "$progress" top)" \
-        +repage "$ARTIFACTS/dpi-$dpi-progress.png" 2>/dev/null || fail "no screenshot of the progress window"
+    figure "dpi $dpi: progress window $width x $height, bar's client area" \
+        "$clientWidth x $clientHeight"
+    place="${width}x${height}+$(value_of "$progress" left)+$(value_of "$progress" top)"
+    import -window root -crop "$place" +repage "$ARTIFACTS/dpi-$dpi-progress.png" 2>/dev/null ||
+        fail "no screenshot of the progress window"
     [ $((clientHeight * 96)) -ge $((25 * dpi)) ] ||
         fail "the bar is $clientHeight pixels high at $dpi DPI, less than $((25 * dpi)) / 96"
     ui box 60000 >/dev/null || fail "no failure box after the refused block"
