@@ -109,6 +109,7 @@ void InitBenchDialog(BenchDialog& dialog) {
     };
     dialog.host.GetDialogWindow = [](void*) -> HostWindow { return 1; };
     dialog.host.GetDialogRect = [](void*) { return WindowRect{200, 100, 662, 496}; };
+    dialog.host.GetDialogDpi = [](void*) -> std::int32_t { return 96; };
     dialog.host.CreateProgressWindow = [](void* context, const char16_t*, std::int32_t,
                                           std::int32_t, std::int32_t, std::int32_t) -> HostWindow {
         Dialog(context).allocationsAtCreate = allocationCount;

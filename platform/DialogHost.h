@@ -49,6 +49,8 @@ struct DialogHost {
     // The main dialog itself and its outer rectangle in screen coordinates.
     HostWindow (*GetDialogWindow)(void* context);
     WindowRect (*GetDialogRect)(void* context);
+    // The main dialog's DPI (GetDpiForWindow where the system has it, else 96).
+    std::int32_t (*GetDialogDpi)(void* context);
 
     // The progress window: class msctls_progress32, the given title, WS_VISIBLE | PBS_SMOOTH,
     // top-level, owned by the main dialog; 0 when it could not be created.

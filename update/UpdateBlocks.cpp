@@ -7,6 +7,7 @@
 #include "update/UpdateShared.h"
 #include "update/UpdateSteps.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -30,16 +31,20 @@ void RaiseBoth(const DialogHost& dialog, const ProgressState& state) {
     }
 }
 
-// A top-level progress window of 400 x 50 centred on the dialog, bar at 0, both windows on top.
+// A top-level progress window of 400 x 50 at 96 DPI, grown with the dialog's DPI above it (its
+// caption grows too, and would leave a fixed-size bar a hairline), centred on the dialog, bar at
+// 0, both windows on top.
 void OpenProgressWindow(const DialogHost& dialog, ProgressState& state) {
     state.dialog = dialog.GetDialogWindow(dialog.context);
-    const WindowOrigin origin =
-        CentreOn(dialog.GetDialogRect(dialog.context), ProgressWindowWidth, ProgressWindowHeight);
+    const std::int32_t dpi = std::max(dialog.GetDialogDpi(dialog.context), BaseDpi);
+    const std::int32_t width = ScaleForDpi(ProgressWindowWidth, dpi);
+    const std::int32_t height = ScaleForDpi(ProgressWindowHeight, dpi);
+    const WindowOrigin origin = CentreOn(dialog.GetDialogRect(dialog.context), width, height);
     char16_t title[MessageBufferSize];
     dialog.LoadMessageText(dialog.context, MessageProgressTitle, title, MessageBufferSize);
     // A window that cannot be created leaves the bar out; the blocks are written all the same.
-    state.progress = dialog.CreateProgressWindow(dialog.context, title, origin.x, origin.y,
-                                                 ProgressWindowWidth, ProgressWindowHeight);
+    state.progress =
+        dialog.CreateProgressWindow(dialog.context, title, origin.x, origin.y, width, height);
     if (state.progress != 0) {
         dialog.SetProgressPosition(dialog.context, state.progress, 0);
     }

@@ -7,6 +7,7 @@
 
 inline constexpr std::uint32_t CommandPauseMilliseconds = 20;
 inline constexpr std::uint32_t EraseSettleMilliseconds = 4000;
+// The progress window at 96 DPI; scaled with the dialog's DPI above it.
 inline constexpr std::int32_t ProgressWindowWidth = 400;
 inline constexpr std::int32_t ProgressWindowHeight = 50;
 

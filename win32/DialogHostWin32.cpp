@@ -2,6 +2,7 @@
 
 #include "win32/AppGlobals.h"
 #include "win32/WideText.h"
+#include "win32/WindowDpi.h"
 #include "win32/WritingRun.h"
 
 #include <commctrl.h>
@@ -57,6 +58,10 @@ WindowRect GetDialogRect(void*) {
     RECT rect{};
     GetWindowRect(mainDialog, &rect);
     return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+std::int32_t GetDialogDpi(void*) {
+    return ReadWindowDpi(mainDialog).dpi;
 }
 
 HostWindow CreateProgressWindow(void*, const char16_t* title, std::int32_t x, std::int32_t y,
@@ -121,6 +126,7 @@ DialogHost MakeWin32DialogHost() {
     host.ShowMessageBox = ShowMessageBox;
     host.GetDialogWindow = GetDialogWindow;
     host.GetDialogRect = GetDialogRect;
+    host.GetDialogDpi = GetDialogDpi;
     host.CreateProgressWindow = CreateProgressWindow;
     host.SetProgressPosition = SetProgressPosition;
     host.DestroyWindow = DestroyHostWindow;

@@ -1,7 +1,9 @@
 // Reads the look of the running updater's main dialog from the screen, as a user would see it at
 // the display's DPI: where the logo is drawn and how large (matched pixel for pixel against the
 // program's own bitmap drawn at candidate sizes), whether any key-coloured pixel shows, and
-// whether the notice window's text fits it. Output: one "key=value" a line.
+// whether the notice window's text fits it, and whether each label shows its whole text (the
+// pixels on screen against the text drawn whole in the dialog's font, and the text's width against
+// the label's). Output: one "key=value" a line.
 //
 //   HalvernLookProbe <program file, Windows path> [timeout]
 //
@@ -23,6 +25,9 @@ constexpr int logoBitmapId = 121;
 constexpr int groupId = 40007;
 constexpr int noticeId = 40004;
 constexpr std::uint32_t keyPixel = 0x00FF00;
+// The font of dialog template 110.
+const wchar_t* dialogFont = L"MS Shell Dlg";
+constexpr int dialogFontPoints = 8;
 
 void Print(const char* key, long value) {
     std::printf("%s=%ld\n", key, value);
@@ -109,6 +114,79 @@ long Mismatch(HDC logo, const BITMAP& size, const Pixels& shown, COLORREF face, 
     return differences;
 }
 
+BOOL CALLBACK CollectChild(HWND window, LPARAM children) {
+    reinterpret_cast<std::vector<HWND>*>(children)->push_back(window);
+    return TRUE;
+}
+
+// The dialog's labels: its static texts but the right-aligned version fields, in template order.
+std::vector<HWND> Labels(HWND dialog) {
+    std::vector<HWND> children;
+    EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+    std::vector<HWND> labels;
+    for (HWND child : children) {
+        wchar_t name[16] = {};
+        GetClassNameW(child, name, 16);
+        if (_wcsicmp(name, L"Static") == 0 &&
+            (GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_RIGHT) == 0) {
+            labels.push_back(child);
+        }
+    }
+    return labels;
+}
+
+// One label: its text, its width, the width of its text in the dialog's font, and how many
+// pixels of the label on screen differ from that text drawn whole at the label's place. A cut
+// text (a lost letter, a word wrapped into the hidden second line) differs there, and its width
+// exceeds the label's.
+void MeasureLabel(HWND label, int dpi, std::uint32_t face) {
+    RECT own{};
+    GetWindowRect(label, &own);
+    const int width = own.right - own.left;
+    const int height = own.bottom - own.top;
+    wchar_t text[256] = {};
+    const int length = GetWindowTextW(label, text, 256);
+    // The font that the dialog template names, as the dialog manager makes it for the DPI.
+    const HFONT copy = CreateFontW(-MulDiv(dialogFontPoints, dpi, 72), 0, 0, 0, FW_DONTCARE, FALSE,
+                                   FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_DONTCARE, dialogFont);
+    // Drawn as the static control draws it, black on the face colour, with room to spare.
+    SIZE extent{};
+    Canvas canvas(width * 3, height);
+    const HGDIOBJ previous = SelectObject(canvas.context, copy);
+    GetTextExtentPoint32W(canvas.context, text, length, &extent);
+    const HBRUSH brush = CreateSolidBrush(RGB(face >> 16, (face >> 8) & 0xFF, face & 0xFF));
+    RECT all{0, 0, canvas.width, canvas.height};
+    FillRect(canvas.context, &all, brush);
+    DeleteObject(brush);
+    SetBkMode(canvas.context, TRANSPARENT);
+    SetTextColor(canvas.context, RGB(0, 0, 0));
+    DrawTextW(canvas.context, text, length, &all, DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+    const Pixels whole = canvas.Read();
+    SelectObject(canvas.context, previous);
+    DeleteObject(copy);
+    const Pixels shown = CaptureScreen(own);
+    long inkWidth = 0;
+    long differing = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < whole.width; ++x) {
+            const bool ink = whole.At(x, y) != face;
+            inkWidth = ink ? std::max<long>(inkWidth, x + 1) : inkWidth;
+            // Ink against ink, whatever its colour ("Regler" is drawn in red); ink beyond the
+            // label's edge is never seen.
+            differing += ink != (x < width && shown.At(x, y) != face) ? 1 : 0;
+        }
+    }
+    const int id = GetDlgCtrlID(label);
+    char utf8[1024] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("label.%d.text=%s\n", id, utf8);
+    std::printf("label.%d.width=%d\n", id, width);
+    std::printf("label.%d.textWidth=%ld\n", id, extent.cx);
+    std::printf("label.%d.inkWidth=%ld\n", id, inkWidth);
+    std::printf("label.%d.differing=%ld\n", id, differing);
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: HalvernLookProbe <program file> [timeout ms]\n");
     return 2;
@@ -139,7 +217,8 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(500); // the program paints on its own thread
 
     const HDC screen = GetDC(nullptr);
-    Print("dpi", GetDeviceCaps(screen, LOGPIXELSX));
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    Print("dpi", dpi);
     ReleaseDC(nullptr, screen);
     RECT dialogRect{};
     RECT groupRect{};
@@ -211,6 +290,16 @@ int wmain(int argc, wchar_t** argv) {
     Print("notice.visibleLines", lineHeight > 0 ? noticeClient.bottom / lineHeight : 0);
     Print("notice.clientWidth", noticeClient.right);
     Print("notice.widestLastChar", widest);
+
+    const std::vector<HWND> labels = Labels(dialog);
+    std::printf("labels=");
+    for (HWND label : labels) {
+        std::printf("%d ", GetDlgCtrlID(label));
+    }
+    std::printf("\n");
+    for (HWND label : labels) {
+        MeasureLabel(label, dpi, face);
+    }
 
     if (drawn.right < 0) {
         std::fwprintf(stderr, L"HalvernLookProbe: nothing drawn right of the group box\n");

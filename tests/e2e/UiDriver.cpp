@@ -9,7 +9,8 @@
 //   HalvernUiDriver box [timeout]                caption, text, icon and buttons of a message box
 //   HalvernUiDriver answer <button id> [timeout] press a message box button, wait for it to close
 //   HalvernUiDriver no-box <ms>                  fails if a message box shows up within ms
-//   HalvernUiDriver progress [timeout]           title and position of the progress window
+//   HalvernUiDriver progress [timeout]           title, position, place and client size of the
+//                                                progress window, in pixels
 //   HalvernUiDriver no-progress [timeout]        waits until no progress window is left
 //   HalvernUiDriver resources                    handle, GDI and USER object counts of the program
 //   HalvernUiDriver close [timeout]              "Beenden", then waits for the program to end
@@ -355,6 +356,16 @@ int Progress(DWORD timeoutMs) {
     if (SendMessageTimeoutW(progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 200, &position)) {
         PrintUtf8(L"position", std::to_wstring(position));
     }
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(progress, &outer);
+    GetClientRect(progress, &client);
+    PrintUtf8(L"left", std::to_wstring(outer.left));
+    PrintUtf8(L"top", std::to_wstring(outer.top));
+    PrintUtf8(L"width", std::to_wstring(outer.right - outer.left));
+    PrintUtf8(L"height", std::to_wstring(outer.bottom - outer.top));
+    PrintUtf8(L"clientWidth", std::to_wstring(client.right));
+    PrintUtf8(L"clientHeight", std::to_wstring(client.bottom));
     return 0;
 }
 
@@ -532,6 +543,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         return Usage();
     }
+    // Sizes in pixels, not in the coordinates of a 96-DPI program stretched by the system.
+    SetProcessDPIAware();
     std::wstring command = argv[1];
     if (command == L"dump") {
         return Dump(TimeoutArg(argc, argv, 2));

@@ -10,7 +10,7 @@ look() { wine "$LOOKPROBE" "Z:${PROGRAM//\//\\}" "$@" 2>&1 | tr -d '\r'; return 
 value_of() { sed -n "s/^$2=//p" <<<"$1" | head -1; }
 
 # check_look <dpi> <name>: the logo at its size and place for this DPI, no key colour on screen,
-# the notice window's text not cut off.
+# the notice window's text and every label's text not cut off.
 check_look() {
     local dpi="$1" name="$2" probe
     probe=$(look 10000) || { fail "no look measured: $probe"; return; }
@@ -43,6 +43,7 @@ check_look() {
     figure "dpi $dpi ($name): notice $lines lines, $visible visible, line height $(value_of "$probe" notice.lineHeight)"
     [ "$(value_of "$probe" notice.widestLastChar)" -lt "$(value_of "$probe" notice.clientWidth)" ] ||
         fail "a notice line runs past the window's right edge"
+    check_labels "$dpi" "$name" "$probe"
     noticeLines[$dpi-$name]=$lines
     noticeVisible[$dpi-$name]=$visible
     local lines96=${noticeLines[96-$name]} visible96=${noticeVisible[96-$name]}
@@ -54,27 +55,76 @@ check_look() {
 
 declare -A noticeLines noticeVisible
 
-# One pass at a DPI: the dialog without a unit, then with a unit ready.
+# check_labels <dpi> <name> <probe>: the four labels (three rows and the notice window's heading)
+# each drawn on screen as its whole text in the dialog's font, and that text, drawn and advanced,
+# within 95 % of the label's width: room for a font a little wider than Wine's Tahoma.
+check_labels() {
+    local dpi="$1" name="$2" probe="$3" id text ink advance width count=0
+    for id in $(value_of "$probe" labels); do
+        text=$(value_of "$probe" "label.$id.text")
+        ink=$(value_of "$probe" "label.$id.inkWidth")
+        advance=$(value_of "$probe" "label.$id.textWidth")
+        width=$(value_of "$probe" "label.$id.width")
+        figure "dpi $dpi ($name): label \"$text\" text $ink (advance $advance) of $width pixels"
+        expect_value "$probe" "label.$id.differing" 0
+        [ $((ink > advance ? ink : advance)) -le $((width * 95 / 100)) ] ||
+            fail "label $id: its text takes $ink (advance $advance) of $width pixels at $dpi DPI"
+        count=$((count + 1))
+    done
+    [ "$count" -eq 4 ] || fail "$count labels measured, expected 4"
+}
+
+# check_progress <dpi>: "Update" on the ready unit, whose 800th block is refused so that the run
+# ends early; meanwhile, with a tenth of the image written, the progress window's bar at least 25
+# pixels high at 96 DPI, scaled, and a screenshot of the window.
+check_progress() {
+    local dpi="$1" progress blocks start=$SECONDS
+    ui click 1002 || fail "could not click Update"
+    # The program answers no message while it writes: the unit counts the blocks.
+    while blocks=$(ctl state | sed -n 's/^command_0x1B=//p') && [ "${blocks:-0}" -lt 175 ]; do
+        [ $((SECONDS - start)) -lt 60 ] || { fail "fewer than 175 blocks after 60 s"; return; }
+        sleep 0.1
+    done
+    progress=$(ui progress 5000) || { fail "no progress window"; return; }
+    local width height clientWidth clientHeight place
+    width=$(value_of "$progress" width)
+    height=$(value_of "$progress" height)
+    clientWidth=$(value_of "$progress" clientWidth)
+    clientHeight=$(value_of "$progress" clientHeight)
+    figure "dpi $dpi: progress window $width x $height, bar's client area" \
+        "$clientWidth x $clientHeight"
+    place="${width}x${height}+$(value_of "$progress" left)+$(value_of "$progress" top)"
+    import -window root -crop "$place" +repage "$ARTIFACTS/dpi-$dpi-progress.png" 2>/dev/null ||
+        fail "no screenshot of the progress window"
+    [ $((clientHeight * 96)) -ge $((25 * dpi)) ] ||
+        fail "the bar is $clientHeight pixels high at $dpi DPI, less than $((25 * dpi)) / 96"
+    ui box 60000 >/dev/null || fail "no failure box after the refused block"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+}
+
+# One pass at a DPI: the dialog without a unit, then with a unit ready; at the DPI under test also
+# an update under way.
 look_pass() {
-    local dpi="$1"
+    local dpi="$1" tested="$2"
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 ||
         fail "could not set $dpi DPI"
     start_program
     settle "$(msg 40017)"
     shot "dpi-$dpi-no-unit"
     check_look "$dpi" no-unit
-    ctl plug >/dev/null || fail "plug failed"
+    ctl plug fault=0x1B:error:0x77:800 >/dev/null || fail "plug failed"
     settle "$(msg 40000 | cut -c1-40)"
     shot "dpi-$dpi-ready"
     check_look "$dpi" ready
+    [ "$dpi" -ne "$tested" ] || check_progress "$dpi"
     stop_program
     ctl unplug-all >/dev/null
 }
 
 # 96 DPI first, as the measure of the notice window, then the DPI under test.
 dpi_scenario() {
-    look_pass 96
-    [ "$1" -eq 96 ] || look_pass "$1"
+    look_pass 96 "$1"
+    [ "$1" -eq 96 ] || look_pass "$1" "$1"
 }
 scenario_dpi_96() { dpi_scenario 96; }
 scenario_dpi_144() { dpi_scenario 144; }

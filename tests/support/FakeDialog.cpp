@@ -70,6 +70,10 @@ WindowRect GetDialogRect(void* context) {
     return Self(context).dialogRect;
 }
 
+std::int32_t GetDialogDpi(void* context) {
+    return Self(context).dialogDpi;
+}
+
 HostWindow CreateProgressWindow(void* context, const char16_t* title, std::int32_t x,
                                 std::int32_t y, std::int32_t width, std::int32_t height) {
     FakeDialog& dialog = Self(context);
@@ -159,6 +163,7 @@ void InitFakeDialog(FakeDialog& dialog) {
         .ShowMessageBox = ShowMessageBox,
         .GetDialogWindow = GetDialogWindow,
         .GetDialogRect = GetDialogRect,
+        .GetDialogDpi = GetDialogDpi,
         .CreateProgressWindow = CreateProgressWindow,
         .SetProgressPosition = SetProgressPosition,
         .DestroyWindow = DestroyWindow,

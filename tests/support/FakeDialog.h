@@ -40,6 +40,7 @@ struct FakeDialog {
 
     HostWindow dialogWindow = 1;
     WindowRect dialogRect{200, 100, 662, 496};
+    std::int32_t dialogDpi = 96;
     bool progressCreationFails = false;
     std::vector<FakeProgressWindow> progressWindows;
     HostWindow foreground = 1;

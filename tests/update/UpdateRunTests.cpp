@@ -200,17 +200,21 @@ TEST(UpdateRun, BarShowsEachBlocksShareAndRepaintsOnlyWhenItMoves) {
 TEST(UpdateRun, ProgressWindowIsCentredTitledAndRaisedAfterTheDialog) {
     struct Case {
         WindowRect dialogRect;
-        std::int32_t x, y;
+        std::int32_t dpi, x, y, width, height;
     };
     const Case cases[] = {
-        {{200, 100, 662, 496}, 231, 273},   // even sizes
-        {{0, 0, 463, 397}, 31, 173},        // odd sizes: the halves drop their fraction
-        {{-501, -300, 0, 1}, -451, -175},   // a dialog on a monitor left of the primary one
-        {{1000, 500, 1100, 540}, 850, 495}, // a dialog smaller than the progress window
+        {{200, 100, 662, 496}, 96, 231, 273, 400, 50}, // even sizes
+        {{0, 0, 463, 397}, 96, 31, 173, 400, 50},      // odd sizes: the halves drop their fraction
+        {{-501, -300, 0, 1}, 96, -451, -175, 400, 50}, // a dialog on a monitor left of the primary
+        {{1000, 500, 1100, 540}, 96, 850, 495, 400, 50}, // a dialog smaller than the window
+        {{200, 100, 662, 496}, 144, 131, 261, 600, 75},  // the window grows with the dialog's DPI
+        {{200, 100, 662, 496}, 192, 31, 248, 800, 100},
+        {{200, 100, 662, 496}, 72, 231, 273, 400, 50}, // never smaller than at 96 DPI
     };
     for (const Case& c : cases) {
         auto rig = MakeUpdateRig(SimUnitConfig{});
         rig->dialog.dialogRect = c.dialogRect;
+        rig->dialog.dialogDpi = c.dpi;
         const std::vector<std::uint8_t> image = MakeTestImage(96, 3);
         SetTestImage(&image);
         RunUpdateWith(rig->app, LoadTestImage);
@@ -219,8 +223,8 @@ TEST(UpdateRun, ProgressWindowIsCentredTitledAndRaisedAfterTheDialog) {
         const FakeProgressWindow& window = rig->dialog.progressWindows[0];
         EXPECT_EQ(window.x, c.x);
         EXPECT_EQ(window.y, c.y);
-        EXPECT_EQ(window.width, 400);
-        EXPECT_EQ(window.height, 50);
+        EXPECT_EQ(window.width, c.width);
+        EXPECT_EQ(window.height, c.height);
         EXPECT_EQ(window.title, CatalogueText(MessageProgressTitle));
         EXPECT_EQ(window.title, u"Firmware wird geschrieben, bitte warten...");
         const auto created =
