@@ -80,7 +80,7 @@ check_labels() {
 check_progress() {
     local dpi="$1" progress blocks start=$SECONDS
     ui click 1002 || fail "could not click Update"
-    # The program answers no message while it writes: the unit counts the blocks.
+    # The unit counts the blocks it has taken: the run is measured where it happens.
     while blocks=$(ctl state | sed -n 's/^command_0x1B=//p') && [ "${blocks:-0}" -lt 175 ]; do
         [ $((SECONDS - start)) -lt 60 ] || { fail "fewer than 175 blocks after 60 s"; return; }
         sleep 0.1
