@@ -2,6 +2,7 @@
 // The clock on Windows: pauses are Sleep, precise timing raises the timer resolution to 1 ms
 // (winmm) for as long as an update runs.
 #include "platform/Clock.h"
+#include "win32/WritingRun.h"
 
 #include <windows.h>
 
@@ -15,7 +16,7 @@ struct Win32ClockState {
     // Called at the start of a pause and then at least every waitSliceMilliseconds until it has
     // lasted its length, so that the thread can look at its queue; null: a pause is one Sleep.
     void (*whileWaiting)() = nullptr;
-    DWORD waitSliceMilliseconds = 250;
+    DWORD waitSliceMilliseconds = QueueLookMilliseconds;
 };
 
 inline constexpr UINT PreciseTimerPeriodMilliseconds = 1;

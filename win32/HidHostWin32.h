@@ -4,6 +4,7 @@
 // every read can be given up after a bound instead of blocking the dialog forever.
 #include "platform/HidHost.h"
 #include "win32/ScopedWin.h"
+#include "win32/WritingRun.h"
 
 #include <cstdint>
 
@@ -27,7 +28,7 @@ struct Win32HidHostState {
     // Called at least every waitSliceMilliseconds while a transfer is pending, so that the
     // thread can look at its queue during a slow unit's answer; null: one wait for the bound.
     void (*whileWaiting)() = nullptr;
-    DWORD waitSliceMilliseconds = 250;
+    DWORD waitSliceMilliseconds = QueueLookMilliseconds;
     // Manual-reset event of the OVERLAPPED of every write (and of a read not posted ahead):
     // created once, reused, closed with the state, so that exchanges leave no handles behind.
     AutoCloseHandle exchangeEvent;
