@@ -14,8 +14,14 @@
 //   HalvernUiDriver resources                    handle, GDI and USER object counts of the program
 //   HalvernUiDriver close [timeout]              "Beenden", then waits for the program to end
 //   HalvernUiDriver dialogs                      how many main dialogs there are (dialogs=N)
+//   HalvernUiDriver hold-name <ms> [event]       holds the program's single-copy name for ms, as
+//                                                a first copy that is closing does (event: as
+//                                                an object of another kind, so that the program
+//                                                cannot create it at all)
 //
 // Exit code 0: done; 1: not found, not as expected or timed out (a message says which); 2: usage.
+#include "win32/SingleInstance.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -465,9 +471,24 @@ int Dialogs() {
     return 0;
 }
 
+int HoldName(DWORD holdMs, bool asEvent) {
+    const HANDLE name = asEvent ? CreateEventW(nullptr, TRUE, FALSE, SingleInstanceMutexName)
+                                : CreateMutexW(nullptr, FALSE, SingleInstanceMutexName);
+    if (name == nullptr) {
+        std::fwprintf(stderr, L"HalvernUiDriver: the name cannot be held, error %lu\n",
+                      GetLastError());
+        return 1;
+    }
+    std::printf("held=1\n");
+    std::fflush(stdout);
+    Sleep(holdMs);
+    CloseHandle(name);
+    return 0;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: HalvernUiDriver dump|wait-text|wait-enabled|click|box|answer|"
-                          L"no-box|progress|no-progress|resources|close|dialogs ...\n");
+                          L"no-box|progress|no-progress|resources|close|dialogs|hold-name ...\n");
     return 2;
 }
 
@@ -513,6 +534,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"dialogs") {
         return Dialogs();
+    }
+    if (command == L"hold-name" && argc >= 3) {
+        return HoldName(static_cast<DWORD>(_wtoi(argv[2])),
+                        argc >= 4 && std::wstring(argv[3]) == L"event");
     }
     return Usage();
 }
