@@ -375,8 +375,11 @@ Win32HidHostState::~Win32HidHostState() {
 HidHost MakeWin32HidHost(Win32HidHostState& state) {
     HidD_GetHidGuid(&state.hidGuid);
     // Made here once, so that exchanges open no handles of their own.
-    PrepareTransfer(state, state.writeTransfer, 0);
-    PrepareTransfer(state, state.readTransfer, 0);
+    for (TransferSlot* slot : {&state.writeTransfer, &state.readTransfer}) {
+        if (*slot == nullptr) {
+            PrepareTransfer(state, *slot, 0);
+        }
+    }
     HidHost host{};
     host.context = &state;
     host.GetInterfaceList = GetInterfaceList;

@@ -14,10 +14,8 @@
 //   HalvernUiDriver resources                    handle, GDI and USER object counts of the program
 //   HalvernUiDriver close [timeout]              "Beenden", then waits for the program to end
 //   HalvernUiDriver dialogs                      how many main dialogs there are (dialogs=N)
-//   HalvernUiDriver hold-name <ms> [event]       holds the program's single-copy name for ms, as
-//                                                a first copy that is closing does (event: as
-//                                                an object of another kind, so that the program
-//                                                cannot create it at all)
+//   HalvernUiDriver hold-name <ms> [event]       holds the single-copy name for ms (event: as an
+//                                                object the program cannot create it as)
 //
 // Exit code 0: done; 1: not found, not as expected or timed out (a message says which); 2: usage.
 #include "win32/SingleInstance.h"
