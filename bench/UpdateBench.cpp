@@ -68,7 +68,9 @@ bool WriteDirect(void* context, HostHandle, const std::uint8_t* report, std::uin
     return SimWriteReport(*static_cast<BenchHost*>(context)->unit, report, length) ==
            SimIoResult::Done;
 }
-bool ReadDirect(void* context, HostHandle, std::uint8_t* report, std::uint32_t length) {
+bool ReadDirect(void* context, HostHandle, std::uint8_t* report, std::uint32_t length,
+                std::uint32_t* delivered) {
+    *delivered = length;
     return SimReadReport(*static_cast<BenchHost*>(context)->unit, report, length) ==
            SimIoResult::Done;
 }

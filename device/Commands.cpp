@@ -39,15 +39,27 @@ void KeepSystemError(UnitConnection& unit) {
         host.GetLastSystemError != nullptr ? host.GetLastSystemError(host.context) : 0;
 }
 
+// The reply bytes each command may look at: the marker, the echo and a 32-bit code (bytes 1-7),
+// or its data. A read that delivers fewer is not judged: the rest is only zero fill.
+constexpr std::uint32_t CodeReplyBytes = 8;
+constexpr std::uint32_t IdentifyReplyBytes = 16;
+constexpr std::uint32_t MemoryReplyBytes = 16;
+constexpr std::uint32_t InfoReplyBytes = 36;
+constexpr std::uint32_t TypeReplyBytes = 44;
+
 // One output report written, then (after an optional pause) one input report read. The read is
-// posted before the write where the host can, so that no reply arrives without a read waiting.
-std::int32_t Exchange(UnitConnection& unit, std::uint32_t pauseBeforeRead) {
+// posted before the write where the host can, so that no reply arrives without a read waiting;
+// a read that cannot be posted stops the command before its request leaves.
+std::int32_t Exchange(UnitConnection& unit, std::uint32_t pauseBeforeRead,
+                      std::uint32_t replyBytes) {
     const HidHost& host = *unit.host;
     std::fill(unit.replyBuffer.begin(), unit.replyBuffer.end(), std::uint8_t{0});
     unit.replyBuffer[0] = ReplyReportId;
-    if (host.PostReadReport != nullptr) {
-        host.PostReadReport(host.context, unit.device, unit.replyBuffer.data(),
-                            unit.inputReportLength);
+    if (host.PostReadReport != nullptr &&
+        !host.PostReadReport(host.context, unit.device, unit.replyBuffer.data(),
+                             unit.inputReportLength)) {
+        KeepSystemError(unit);
+        return ResultReadFailed;
     }
     if (!host.WriteReport(host.context, unit.device, unit.requestBuffer.data(),
                           unit.outputReportLength)) {
@@ -57,9 +69,14 @@ std::int32_t Exchange(UnitConnection& unit, std::uint32_t pauseBeforeRead) {
     if (pauseBeforeRead != 0) {
         unit.clock->Pause(unit.clock->context, pauseBeforeRead);
     }
-    if (!host.ReadReport(host.context, unit.device, unit.replyBuffer.data(),
-                         unit.inputReportLength)) {
+    std::uint32_t delivered = 0;
+    if (!host.ReadReport(host.context, unit.device, unit.replyBuffer.data(), unit.inputReportLength,
+                         &delivered)) {
         KeepSystemError(unit);
+        return ResultReadFailed;
+    }
+    if (delivered < replyBytes) {
+        unit.exchangeSystemError = SystemErrorInvalidData;
         return ResultReadFailed;
     }
     unit.exchangeAnswered = true;
@@ -98,7 +115,7 @@ std::int32_t SendFlag(UnitConnection& unit, CommandCode code, bool flag) {
     std::uint8_t* request = BeginRequest(unit, code);
     request[2] = 0x01;
     request[3] = flagByte;
-    if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
+    if (const std::int32_t result = Exchange(unit, 0, CodeReplyBytes); result != ResultSuccess) {
         return result;
     }
     if (IsErrorReply(unit)) {
@@ -132,7 +149,8 @@ std::int32_t Identify(UnitConnection& unit, std::span<std::uint8_t, 16> reply) {
     }
     std::uint8_t* request = BeginRequest(unit, CommandIdentify);
     request[2] = 0x00;
-    if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
+    if (const std::int32_t result = Exchange(unit, 0, IdentifyReplyBytes);
+        result != ResultSuccess) {
         return result;
     }
     std::memcpy(reply.data(), unit.replyBuffer.data(), reply.size());
@@ -146,7 +164,7 @@ std::int32_t ReadMemory(UnitConnection& unit, std::span<std::uint8_t, 12> destin
     std::uint8_t* request = BeginRequest(unit, CommandReadMemory);
     request[2] = 0x0C;
     StoreLittle32(request + 4, UnitMemoryAddress);
-    if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
+    if (const std::int32_t result = Exchange(unit, 0, MemoryReplyBytes); result != ResultSuccess) {
         return result;
     }
     // The boot mode's memory read is taken as it comes: the marker is not looked at.
@@ -171,7 +189,7 @@ std::int32_t WriteBlock(UnitConnection& unit, const std::uint8_t* source, std::u
         std::memcpy(request + BlockPayloadOffset, source, payloadBytes);
     }
     wordsQueued = wordCount;
-    if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
+    if (const std::int32_t result = Exchange(unit, 0, CodeReplyBytes); result != ResultSuccess) {
         return result;
     }
     return IsErrorReply(unit) ? ErrorCode32(unit) : ResultSuccess;
@@ -186,7 +204,7 @@ std::int32_t ReadControllerInfo(UnitConnection& unit, std::span<std::uint8_t, 32
     // The size of the block asked for, then its two's-complement negation as a check.
     StoreLittle32(request + 4, 0x00000020);
     StoreLittle32(request + 8, 0xFFFFFFE0);
-    if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
+    if (const std::int32_t result = Exchange(unit, 0, InfoReplyBytes); result != ResultSuccess) {
         return result;
     }
     if (IsErrorReply(unit)) {
@@ -204,7 +222,7 @@ std::int32_t EraseFirmware(UnitConnection& unit) {
     request[2] = 0x04;
     StoreLittle32(request + 4, EraseConfirmationCode);
     // The unit answers only once the erase has started; read after a fixed pause.
-    if (const std::int32_t result = Exchange(unit, EraseReplyWaitMilliseconds);
+    if (const std::int32_t result = Exchange(unit, EraseReplyWaitMilliseconds, CodeReplyBytes);
         result != ResultSuccess) {
         return result;
     }
@@ -220,7 +238,7 @@ std::int32_t SetWriteAddress(UnitConnection& unit, std::uint32_t* addressReply) 
     request[3] = 0x01;
     StoreLittle32(request + 4, 0);
     StoreLittle32(request + 8, EraseConfirmationCode);
-    if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
+    if (const std::int32_t result = Exchange(unit, 0, CodeReplyBytes); result != ResultSuccess) {
         return result;
     }
     if (IsErrorReply(unit)) {
@@ -241,7 +259,7 @@ std::int32_t ReadControllerType(UnitConnection& unit, std::span<std::uint8_t, 40
         return ResultRefused;
     }
     BeginRequest(unit, CommandReadControllerType);
-    if (const std::int32_t result = Exchange(unit, 0); result != ResultSuccess) {
+    if (const std::int32_t result = Exchange(unit, 0, TypeReplyBytes); result != ResultSuccess) {
         return result;
     }
     if (IsErrorReply(unit)) {

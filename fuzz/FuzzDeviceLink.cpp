@@ -177,7 +177,8 @@ HidHost MakeFuzzHidHost(FuzzHost& state) {
         h.lastCommand = report[1];
         return !Chance(h, 32);
     };
-    host.ReadReport = [](void* c, HostHandle, std::uint8_t* report, std::uint32_t length) {
+    host.ReadReport = [](void* c, HostHandle, std::uint8_t* report, std::uint32_t length,
+                         std::uint32_t* delivered) {
         FuzzHost& h = HostOf(c);
         Require(length >= MinInputReportLength && report[0] == ReplyReportId);
         if (Chance(h, 32)) {
@@ -189,6 +190,8 @@ HidHost MakeFuzzHidHost(FuzzHost& state) {
         }
         std::memset(report + bytes.size(), 0, length - bytes.size());
         ShapeReply(h, report);
+        // Now and then a short count, as a broken stack might give.
+        *delivered = Chance(h, 32) ? static_cast<std::uint32_t>(bytes.size()) : length;
         return true;
     };
     host.CloseInterface = [](void* c, HostHandle device) {

@@ -58,17 +58,20 @@ struct HidHost {
     bool (*WriteReport)(void* context, HostHandle device, const std::uint8_t* report,
                         std::uint32_t length);
     // One input report into a buffer of length bytes (byte 0 the report ID); false on failure,
-    // also when none arrives within the exchange bound. After PostReadReport with the same
-    // device, buffer and length it completes that read instead of starting another.
-    bool (*ReadReport)(void* context, HostHandle device, std::uint8_t* report,
-                       std::uint32_t length);
+    // also when none arrives within the exchange bound. delivered receives the number of bytes
+    // the read put into the buffer (stacks differ by one for the report ID byte). After
+    // PostReadReport with the same device, buffer and length it completes that read instead of
+    // starting another.
+    bool (*ReadReport)(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length,
+                       std::uint32_t* delivered);
     // Posts the read of the reply before its request is written, so that a reply the unit sends
     // at once finds a read waiting (Wine's HID class driver can leave a reply that arrives while
     // a read is being set up in its queue, where a request/reply unit never sends another to push
     // it out). The buffer must stay as it is until ReadReport, a failed WriteReport (which drops
-    // the posted read) or CloseInterface. A read that cannot be posted fails in ReadReport.
-    // Null for hosts whose reads cannot miss a reply.
-    void (*PostReadReport)(void* context, HostHandle device, std::uint8_t* report,
+    // the posted read) or CloseInterface. False when the read cannot be posted: then nothing is
+    // pending and the request must not be written. Null for hosts whose reads cannot miss a
+    // reply.
+    bool (*PostReadReport)(void* context, HostHandle device, std::uint8_t* report,
                            std::uint32_t length);
     // CloseHandle.
     void (*CloseInterface)(void* context, HostHandle device);
@@ -80,4 +83,8 @@ struct HidHost {
 // How long one write or one read may take before it is given up (Windows: the request is
 // cancelled and the call fails with ERROR_TIMEOUT).
 inline constexpr std::uint32_t ExchangeTimeoutMilliseconds = 10000;
-inline constexpr std::uint32_t SystemErrorTimeout = 1460; // ERROR_TIMEOUT
+// How long a cancelled request is waited for; a driver that does not let go of it by then is
+// left with it (Windows: the transfer's buffer and event are kept, never reused).
+inline constexpr std::uint32_t CancelTimeoutMilliseconds = 1000;
+inline constexpr std::uint32_t SystemErrorTimeout = 1460;   // ERROR_TIMEOUT
+inline constexpr std::uint32_t SystemErrorInvalidData = 13; // ERROR_INVALID_DATA

@@ -313,13 +313,21 @@ bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
                                                                : SimSystemErrorGenFailure);
 }
 
-void PostReadReport(void* context, HostHandle device, std::uint8_t*, std::uint32_t) {
-    StateOf(context).postedReadDevice = device;
+bool PostReadReport(void* context, HostHandle device, std::uint8_t*, std::uint32_t) {
+    auto& s = StateOf(context);
+    if (s.postReadFails) {
+        Record(s, "post read", "h", device);
+        return Fail(s, SimSystemErrorGenFailure);
+    }
+    s.postedReadDevice = device;
+    return true;
 }
 
-bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
+bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length,
+                std::uint32_t* delivered) {
     auto& s = StateOf(context);
     Record(s, "read", "h", device);
+    *delivered = 0;
     s.postedReadDevice = invalidHostHandle;
     const SimHandleRecord* h = FindOpenHandle(s, device);
     if (h == nullptr) {
@@ -337,6 +345,7 @@ bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uin
     switch (SimReadReport(*i.unit, report, length)) {
     case SimIoResult::Done:
         AdvanceClock(s, i.unit->config.replyDelayMilliseconds);
+        *delivered = expected;
         return true;
     case SimIoResult::Unplugged:
         return Fail(s, SimSystemErrorDeviceNotConnected);

@@ -65,6 +65,8 @@ struct SimHidHostState {
     bool repliesNeedPostedRead = false;
     HostHandle postedReadDevice = invalidHostHandle; // the handle whose read is posted, if any
     std::uint32_t repliesLost = 0;
+    // PostReadReport fails (ERROR_GEN_FAILURE, logged as "post read h3") and posts nothing.
+    bool postReadFails = false;
 
     // What happened: one line per platform call: "list", "enum 0", "size 0", "detail 0" (the
     // index of the enumeration), "destroy list", "open 1" (the index in interfaces of the path

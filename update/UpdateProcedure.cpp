@@ -154,6 +154,11 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
         if (!ConfirmOverwrite(app) || IsOtherUnit(asked, app.unit)) {
             return;
         }
+        // Pulled while the question was open: the report of a run that finds no unit.
+        if (!IsUnitOpen(app.unit)) {
+            ReportFailure(app, {MessageUnitGone, NoCodeToShow, 0});
+            return;
+        }
     }
     const FirmwareImage image = loadImage();
     if (image.data == nullptr || image.size == 0) {

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 // MinGW's hid.dll headers declare no C linkage of their own.
 extern "C" {
@@ -191,18 +193,48 @@ void FreePreparsedData(void*, HostPreparsed preparsed) {
     }
 }
 
-HANDLE ExchangeEvent(Win32HidHostState& state) {
-    if (state.exchangeEvent.handle == nullptr) {
-        state.exchangeEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    }
-    return state.exchangeEvent.handle;
+using TransferSlot = std::unique_ptr<Win32HidTransfer>;
+
+// Frees the abandoned transfers that the system has completed since.
+void ReapAbandoned(Win32HidHostState& state) {
+    std::erase_if(state.abandoned, [](const TransferSlot& transfer) {
+        return WaitForSingleObject(transfer->event.handle, 0) == WAIT_OBJECT_0;
+    });
 }
 
-HANDLE PostedReadEvent(Win32HidHostState& state) {
-    if (state.postedReadEvent.handle == nullptr) {
-        state.postedReadEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+// The transfer of slot, made anew when the last one was abandoned, set up for a request of
+// length bytes; null when its event cannot be had.
+Win32HidTransfer* PrepareTransfer(Win32HidHostState& state, TransferSlot& slot,
+                                  std::uint32_t length) {
+    if (slot == nullptr) {
+        ReapAbandoned(state);
+        auto transfer = std::make_unique<Win32HidTransfer>();
+        transfer->event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (transfer->event.handle == nullptr) {
+            return nullptr;
+        }
+        slot = std::move(transfer);
     }
-    return state.postedReadEvent.handle;
+    slot->overlapped = {};
+    slot->overlapped.hEvent = slot->event.handle;
+    if (slot->bytes.size() < length) {
+        slot->bytes.resize(length);
+    }
+    return slot.get();
+}
+
+// Cancels the pending request of slot and waits, within the cancel bound, until the system has
+// let go of it. True when it completed with success after all. A transfer that the system still
+// holds is abandoned: it may yet write into it.
+bool CancelTransfer(Win32HidHostState& state, HANDLE device, TransferSlot& slot,
+                    DWORD& transferred) {
+    state.cancelIo(device, &slot->overlapped);
+    if (WaitForSingleObject(slot->overlapped.hEvent, state.cancelTimeoutMilliseconds) !=
+        WAIT_OBJECT_0) {
+        state.abandoned.push_back(std::move(slot));
+        return false;
+    }
+    return GetOverlappedResult(device, &slot->overlapped, &transferred, FALSE) != FALSE;
 }
 
 // Waits up to the exchange bound for a pending request's event, in slices between which the
@@ -227,11 +259,12 @@ DWORD WaitForTransfer(const Win32HidHostState& state, HANDLE event) {
 }
 
 // Completes one overlapped request that the system has accepted (it returned ERROR_IO_PENDING):
-// waits up to the bound; past it, cancels the request and waits until the system no longer uses
-// the buffer. A request that completes in the meantime after all still counts: its report has
-// left or arrived, and dropping it would put the next exchange out of step.
-bool FinishPending(Win32HidHostState& state, HANDLE device, OVERLAPPED& overlapped) {
-    DWORD transferred = 0;
+// waits up to the bound; past it, cancels the request. A request that completes in the meantime
+// after all still counts: its report has left or arrived, and dropping it would put the next
+// exchange out of step.
+bool FinishPending(Win32HidHostState& state, HANDLE device, TransferSlot& slot,
+                   DWORD& transferred) {
+    OVERLAPPED& overlapped = slot->overlapped;
     const DWORD waited = WaitForTransfer(state, overlapped.hEvent);
     if (waited == WAIT_OBJECT_0) {
         if (!GetOverlappedResult(device, &overlapped, &transferred, FALSE)) {
@@ -240,8 +273,7 @@ bool FinishPending(Win32HidHostState& state, HANDLE device, OVERLAPPED& overlapp
         return true;
     }
     const DWORD waitError = waited == WAIT_FAILED ? GetLastError() : ERROR_TIMEOUT;
-    CancelIoEx(device, &overlapped);
-    if (GetOverlappedResult(device, &overlapped, &transferred, TRUE)) {
+    if (CancelTransfer(state, device, slot, transferred)) {
         return true;
     }
     return Fail(state, waitError);
@@ -254,85 +286,87 @@ bool Started(BOOL completed, bool& pending) {
     return completed || pending;
 }
 
-// One bounded transfer on the exchange event: start issues the ReadFile or WriteFile on the
-// OVERLAPPED given; a request left pending is finished within the bound or cancelled.
-template <typename Start>
-bool TransferReport(Win32HidHostState& state, HANDLE device, Start start) {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = ExchangeEvent(state);
-    if (overlapped.hEvent == nullptr) {
-        return Fail(state);
-    }
-    bool pending = false;
-    if (!Started(start(overlapped), pending)) {
-        return Fail(state);
-    }
-    return !pending || FinishPending(state, device, overlapped);
-}
-
-// Cancels a posted read that no exchange will collect and waits until the system has let go of
-// its buffer. Keeps the last error: the failure that made the read unwanted is the one to report.
+// Cancels a posted read that no exchange will collect. Keeps the last error: the failure that
+// made the read unwanted is the one to report.
 void DropPostedRead(Win32HidHostState& state) {
     Win32HidHostState::PostedRead& posted = state.postedRead;
     if (posted.pending) {
         DWORD transferred = 0;
-        CancelIoEx(ToHandle(posted.device), &posted.overlapped);
-        GetOverlappedResult(ToHandle(posted.device), &posted.overlapped, &transferred, TRUE);
+        CancelTransfer(state, ToHandle(posted.device), state.readTransfer, transferred);
     }
     posted = {};
 }
 
-void PostReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
+bool PostReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
     Win32HidHostState& state = StateOf(context);
     DropPostedRead(state);
-    Win32HidHostState::PostedRead& posted = state.postedRead;
-    posted.device = device;
-    posted.report = report;
-    posted.length = length;
-    posted.overlapped.hEvent = PostedReadEvent(state);
-    if (posted.overlapped.hEvent == nullptr) {
-        posted.error = GetLastError();
-        return;
+    Win32HidTransfer* transfer = PrepareTransfer(state, state.readTransfer, length);
+    if (transfer == nullptr) {
+        return Fail(state);
     }
-    if (Started(ReadFile(ToHandle(device), report, length, nullptr, &posted.overlapped),
-                posted.pending)) {
-        posted.done = !posted.pending;
-    } else {
-        posted.error = GetLastError();
+    bool pending = false;
+    if (!Started(ReadFile(ToHandle(device), transfer->bytes.data(), length, nullptr,
+                          &transfer->overlapped),
+                 pending)) {
+        return Fail(state);
     }
+    state.postedRead = {device, report, length, pending};
+    return true;
+}
+
+// One output report through the write transfer, finished within the bound or cancelled.
+bool SendReport(Win32HidHostState& state, HANDLE device, const std::uint8_t* report,
+                std::uint32_t length) {
+    Win32HidTransfer* transfer = PrepareTransfer(state, state.writeTransfer, length);
+    if (transfer == nullptr) {
+        return Fail(state);
+    }
+    std::memcpy(transfer->bytes.data(), report, length);
+    bool pending = false;
+    if (!Started(WriteFile(device, transfer->bytes.data(), length, nullptr, &transfer->overlapped),
+                 pending)) {
+        return Fail(state);
+    }
+    // The byte count is not compared with the length: with report IDs Wine reports one less.
+    DWORD transferred = 0;
+    return !pending || FinishPending(state, device, state.writeTransfer, transferred);
 }
 
 bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
                  std::uint32_t length) {
     Win32HidHostState& state = StateOf(context);
-    // The byte count is not compared with the length: with report IDs Wine reports one less.
-    const bool written = TransferReport(state, ToHandle(device), [&](OVERLAPPED& overlapped) {
-        return WriteFile(ToHandle(device), report, length, nullptr, &overlapped);
-    });
+    const bool written = SendReport(state, ToHandle(device), report, length);
     if (!written) {
         DropPostedRead(state); // no reply will come for a request that did not leave
     }
     return written;
 }
 
-bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
+bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length,
+                std::uint32_t* delivered) {
     Win32HidHostState& state = StateOf(context);
-    Win32HidHostState::PostedRead& posted = state.postedRead;
-    if (posted.device == device && posted.report == report && posted.length == length) {
-        // The system completes the request in the posted record itself, so it is finished there.
-        bool read = posted.done;
-        if (posted.pending) {
-            read = FinishPending(state, ToHandle(device), posted.overlapped);
-        } else if (!posted.done) {
-            Fail(state, posted.error);
-        }
-        posted = {};
-        return read;
+    *delivered = 0;
+    const Win32HidHostState::PostedRead& waiting = state.postedRead;
+    const bool posted =
+        waiting.device == device && waiting.report == report && waiting.length == length;
+    if (!posted && !PostReadReport(context, device, report, length)) {
+        return false;
     }
-    DropPostedRead(state);
-    return TransferReport(state, ToHandle(device), [&](OVERLAPPED& overlapped) {
-        return ReadFile(ToHandle(device), report, length, nullptr, &overlapped);
-    });
+    // The system completes the request in the read transfer: it is finished and copied out there.
+    const bool pending = state.postedRead.pending;
+    state.postedRead = {};
+    const HANDLE handle = ToHandle(device);
+    DWORD transferred = 0;
+    if (pending) {
+        if (!FinishPending(state, handle, state.readTransfer, transferred)) {
+            return false;
+        }
+    } else if (!GetOverlappedResult(handle, &state.readTransfer->overlapped, &transferred, FALSE)) {
+        return Fail(state);
+    }
+    *delivered = transferred < length ? transferred : length;
+    std::memcpy(report, state.readTransfer->bytes.data(), *delivered);
+    return true;
 }
 
 void CloseInterface(void* context, HostHandle device) {
@@ -351,10 +385,22 @@ std::uint32_t GetLastSystemError(void* context) {
 
 } // namespace
 
+Win32HidHostState::~Win32HidHostState() {
+    DropPostedRead(*this);
+    ReapAbandoned(*this);
+    for (TransferSlot& transfer : abandoned) {
+        transfer.release(); // the system may still write into it
+    }
+}
+
 HidHost MakeWin32HidHost(Win32HidHostState& state) {
     HidD_GetHidGuid(&state.hidGuid);
-    ExchangeEvent(state);
-    PostedReadEvent(state);
+    // Made here once, so that exchanges open no handles of their own.
+    for (TransferSlot* slot : {&state.writeTransfer, &state.readTransfer}) {
+        if (*slot == nullptr) {
+            PrepareTransfer(state, *slot, 0);
+        }
+    }
     HidHost host{};
     host.context = &state;
     host.GetInterfaceList = GetInterfaceList;

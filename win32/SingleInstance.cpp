@@ -5,6 +5,21 @@ namespace {
 constexpr wchar_t mainDialogProperty[] = L"ORVALDA.HalvernUpdater.MainDialog";
 constexpr DWORD searchStepMilliseconds = 50;
 
+enum class NameClaim { Taken, HeldByOther, Unavailable };
+
+// Kept open until the process ends; the system then releases the name for the next start.
+NameClaim ClaimName(const wchar_t* mutexName) {
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);
+    if (mutex == nullptr) {
+        return NameClaim::Unavailable;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return NameClaim::HeldByOther;
+    }
+    return NameClaim::Taken;
+}
+
 BOOL CALLBACK FindMarkedDialog(HWND window, LPARAM found) {
     if (GetPropW(window, mainDialogProperty) == nullptr) {
         return TRUE;
@@ -13,19 +28,34 @@ BOOL CALLBACK FindMarkedDialog(HWND window, LPARAM found) {
     return FALSE;
 }
 
+// Brings the running copy's dialog, or the box it has open, to the front; false when none shows.
+bool ActivateRunningInstance() {
+    HWND dialog = nullptr;
+    EnumWindows(FindMarkedDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) {
+        return false;
+    }
+    if (IsIconic(dialog)) {
+        ShowWindowAsync(dialog, SW_RESTORE);
+    }
+    // A box of the running copy (failure, question) is what the user has to answer.
+    SetForegroundWindow(GetLastActivePopup(dialog));
+    return true;
+}
+
 } // namespace
 
-bool ClaimSingleInstance(const wchar_t* mutexName) {
-    // Kept open until the process ends; the system then releases the name for the next start.
-    const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);
-    if (mutex == nullptr) {
-        return false;
+bool ClaimSingleInstance(const wchar_t* mutexName, DWORD waitMilliseconds) {
+    for (DWORD waited = 0;; waited += searchStepMilliseconds) {
+        const NameClaim claim = ClaimName(mutexName);
+        if (claim != NameClaim::HeldByOther) {
+            return true;
+        }
+        if (ActivateRunningInstance() || waited >= waitMilliseconds) {
+            return false;
+        }
+        Sleep(searchStepMilliseconds);
     }
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(mutex);
-        return false;
-    }
-    return true;
 }
 
 void MarkMainDialog(HWND dialog) {
@@ -34,23 +64,4 @@ void MarkMainDialog(HWND dialog) {
 
 void UnmarkMainDialog(HWND dialog) {
     RemovePropW(dialog, mainDialogProperty);
-}
-
-bool ActivateRunningInstance(DWORD waitMilliseconds) {
-    for (DWORD waited = 0;; waited += searchStepMilliseconds) {
-        HWND dialog = nullptr;
-        EnumWindows(FindMarkedDialog, reinterpret_cast<LPARAM>(&dialog));
-        if (dialog != nullptr) {
-            if (IsIconic(dialog)) {
-                ShowWindowAsync(dialog, SW_RESTORE);
-            }
-            // A box of the running copy (failure, question) is what the user has to answer.
-            SetForegroundWindow(GetLastActivePopup(dialog));
-            return true;
-        }
-        if (waited >= waitMilliseconds) {
-            return false;
-        }
-        Sleep(searchStepMilliseconds);
-    }
 }

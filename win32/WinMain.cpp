@@ -12,15 +12,15 @@
 
 namespace {
 
-// How long a second start looks for the first copy's dialog, which may still be setting up.
+// How long a second start looks for the first copy's dialog, which may still be setting up, or
+// waits for a closing first copy to be gone.
 constexpr DWORD findRunningCopyMilliseconds = 5000;
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // A second copy touches no device: it shows the first one and ends.
-    if (!ClaimSingleInstance(SingleInstanceMutexName)) {
-        ActivateRunningInstance(findRunningCopyMilliseconds);
+    if (!ClaimSingleInstance(SingleInstanceMutexName, findRunningCopyMilliseconds)) {
         return 0;
     }
     InitCommonControls();

@@ -193,6 +193,7 @@ TEST_F(CommandsTest, RepliesAreJudgedByMarkerEchoAndCodeWidth) {
     const Bytes data = Reply({0x02, 0x00, 0x00, 0x00});
     const Bytes markedData = Reply({0x02, 0xFF, 0x00, 0x00});
     const std::int32_t mismatch = ResultEchoMismatch;
+    const std::int32_t read = ResultReadFailed;
     const CommandRun lockOn = Flag(SetSystemLock, true);
     const CommandRun protectOff = Flag(SetWriteProtection, false);
     const struct {
@@ -219,17 +220,28 @@ TEST_F(CommandsTest, RepliesAreJudgedByMarkerEchoAndCodeWidth) {
         {"SetWriteAddress without address", Address(false), data, 0, {}},
         {"ReadControllerInfo copies 4-35", readInfo, data, 0, Slice(data, 4, 32)},
         {"ReadControllerType copies 4-43", readType, data, 0, Slice(data, 4, 40)},
+        {"SetWriteProtection error reply: the marker before the echo", protectOff, Reply({0x02, 0xFF, 0x00, 0x01, 0x34, 0x12, 0x00, 0x00}), 0x1234, {}},
+        // A reply shorter than the bytes looked at is not judged on the zero fill behind it.
+        {"SetWriteProtection echo in 3 bytes", protectOff, Bytes{0x02, 0x20, 0x00}, read, {}},
+        {"WriteBlock on the report ID alone", Block(12), Bytes{0x02}, read, {12}},
+        {"ReadControllerType 1 byte short", readType, Slice(data, 0, 43), read, Bytes(40, 0xEE)},
+        {"ReadControllerInfo needs bytes 0-35 only", readInfo, Slice(data, 0, 36), 0, Slice(data, 4, 32)},
         // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         bench.patchReply = [&](std::uint8_t* report, std::uint32_t length) {
             ASSERT_GE(length, c.reply.size());
+            std::memset(report, 0, length);
             std::memcpy(report, c.reply.data(), c.reply.size());
         };
+        bench.delivered = static_cast<std::uint32_t>(c.reply.size());
         const CommandOutcome outcome = c.run(bench.record);
         EXPECT_EQ(outcome.result, c.expected);
         EXPECT_EQ(outcome.output, c.output);
+        if (c.expected == read) {
+            EXPECT_EQ(bench.record.exchangeSystemError, SystemErrorInvalidData);
+        }
     }
 }
 
@@ -289,22 +301,37 @@ TEST_F(CommandsTest, AnErrorReplyIsAlwaysARefusal) {
 }
 
 TEST_F(CommandsTest, FailedWriteOrReadGivesMinus2OrMinus3AndNoFurtherStep) {
+    const struct {
+        const char* name;
+        SimFaultKind kind;
+        bool postFails; // the read cannot be posted: nothing may be written
+    } failures[] = {
+        {" write", SimFaultKind::WriteFails, false},
+        {" read", SimFaultKind::ReadFails, false},
+        {" read not posted", SimFaultKind::None, true},
+    };
     for (const NamedCommand& command : allCommands) {
-        for (const SimFaultKind kind : {SimFaultKind::WriteFails, SimFaultKind::ReadFails}) {
-            const bool writeFails = kind == SimFaultKind::WriteFails;
-            SCOPED_TRACE(std::string(command.name) + (writeFails ? " write" : " read"));
-            bench.unit->config.faults[command.code] = {kind, 0, 0};
+        for (const auto& failure : failures) {
+            const bool writeFails = failure.kind == SimFaultKind::WriteFails;
+            SCOPED_TRACE(std::string(command.name) + failure.name);
+            bench.unit->config.faults[command.code] = {failure.kind, 0, 0};
+            bench.hid.postReadFails = failure.postFails;
             const std::size_t pausesBefore = bench.clock.pauses.size();
+            const std::uint32_t requestsBefore = bench.RequestCount();
             bench.lastReadAt = 0xFFFF;
             const CommandOutcome outcome = command.run(bench.record);
             bench.unit->config.faults[command.code] = {};
+            bench.hid.postReadFails = false;
             EXPECT_EQ(outcome.result, writeFails ? ResultWriteFailed : ResultReadFailed);
             // Destinations keep what they held.
             EXPECT_EQ(outcome.output,
                       Bytes(outcome.output.size(), command.code == 0x1B ? 12 : 0xEE));
-            if (writeFails) {
+            if (writeFails || failure.postFails) {
                 EXPECT_EQ(bench.lastReadAt, 0xFFFFu) << "read after a failed write";
                 EXPECT_EQ(bench.clock.pauses.size(), pausesBefore) << "pause after a failed write";
+            }
+            if (failure.postFails) {
+                EXPECT_EQ(bench.RequestCount(), requestsBefore) << "sent without a read posted";
             }
             // The failed call's system error is kept for the report, and cleared by the next
             // command, which fails no call (the host's own value stays).

@@ -12,15 +12,17 @@ bool HookedWrite(void* context, HostHandle device, const std::uint8_t* report,
     return simHost.WriteReport(context, device, report, length);
 }
 
-bool HookedRead(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length) {
+bool HookedRead(void* context, HostHandle device, std::uint8_t* report, std::uint32_t length,
+                std::uint32_t* delivered) {
     activeBench->lastReadAt = activeBench->clock.now;
     activeBench->replyBeforeRead.assign(report, report + length);
-    if (!simHost.ReadReport(context, device, report, length)) {
+    if (!simHost.ReadReport(context, device, report, length, delivered)) {
         return false;
     }
     if (activeBench->patchReply) {
         activeBench->patchReply(report, length);
     }
+    *delivered = activeBench->delivered.value_or(*delivered);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct DeviceBench {
 
     // Runs after the simulated read, before the link judges the reply: may rewrite it.
     std::function<void(std::uint8_t* report, std::uint32_t length)> patchReply;
+    // When set, the byte count that the read reports instead of the host's.
+    std::optional<std::uint32_t> delivered;
     // Virtual times of the last write and the last read.
     std::uint64_t lastWriteAt = 0;
     std::uint64_t lastReadAt = 0;

@@ -20,8 +20,12 @@
 //                                                or the progress window for hung
 //   HalvernUiDriver end-session                  WM_QUERYENDSESSION to the dialog: answer=0|1
 //   HalvernUiDriver rect <id>                    a control's screen rectangle (0: the dialog's)
+//   HalvernUiDriver hold-name <ms> [event]       holds the single-copy name for ms (event: as an
+//                                                object the program cannot create it as)
 //
 // Exit code 0: done; 1: not found, not as expected or timed out (a message says which); 2: usage.
+#include "win32/SingleInstance.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -530,10 +534,25 @@ int Rect(int controlId) {
     return 0;
 }
 
+int HoldName(DWORD holdMs, bool asEvent) {
+    const HANDLE name = asEvent ? CreateEventW(nullptr, TRUE, FALSE, SingleInstanceMutexName)
+                                : CreateMutexW(nullptr, FALSE, SingleInstanceMutexName);
+    if (name == nullptr) {
+        std::fwprintf(stderr, L"HalvernUiDriver: the name cannot be held, error %lu\n",
+                      GetLastError());
+        return 1;
+    }
+    std::printf("held=1\n");
+    std::fflush(stdout);
+    Sleep(holdMs);
+    CloseHandle(name);
+    return 0;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: HalvernUiDriver dump|wait-text|wait-enabled|click|box|answer|"
                           L"no-box|progress|no-progress|resources|close|dialogs|hung-watch|"
-                          L"end-session|rect ...\n");
+                          L"end-session|rect|hold-name ...\n");
     return 2;
 }
 
@@ -590,6 +609,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"rect" && argc >= 3) {
         return Rect(_wtoi(argv[2]));
+    }
+    if (command == L"hold-name" && argc >= 3) {
+        return HoldName(static_cast<DWORD>(_wtoi(argv[2])),
+                        argc >= 4 && std::wstring(argv[3]) == L"event");
     }
     return Usage();
 }

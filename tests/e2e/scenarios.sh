@@ -689,6 +689,30 @@ scenario_second_start() {
     expect_value "$(ui dialogs)" dialogs 1
     check_full_update_log "$(unit_state)"
     expect_value "$(ctl state)" command_0x08 1
+    # A start while the first copy is closing (its dialog gone, the name held 3 s more): the new
+    # copy runs once the name is free. A name that cannot be created at all stops nothing.
+    stop_program
+    local hold started
+    for hold in 3000 "10000 event"; do
+        # shellcheck disable=SC2086
+        hold_name $hold
+        started=$(date +%s%N)
+        start_program
+        DUMP=$(ui dump 20000) || fail "no dialog from a start while the name was held ($hold)"
+        started=$((($(date +%s%N) - started) / 1000000))
+        figure "start while the name is held ($hold): dialog after $started ms"
+        expect_value "$(ui dialogs)" dialogs 1
+        wait "$holder"
+        stop_program
+    done
+}
+
+# Holds the program's single-copy name in the background (pid in holder), as a closing copy.
+hold_name() { # <ms> [event]
+    wine "$UIDRV" hold-name "$@" >"$ARTIFACTS/held.txt" 2>&1 &
+    holder=$!
+    for _ in $(seq 200); do grep -q held=1 "$ARTIFACTS/held.txt" && return; sleep 0.1; done
+    fail "the name could not be held"
 }
 
 scenario_recovery_after_unplug() {

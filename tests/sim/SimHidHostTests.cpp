@@ -12,6 +12,7 @@ struct HostFixture : ::testing::Test {
     std::unique_ptr<SimUnit> unit = MakeUnit();
     VirtualClock clock;
     SimHidHostState state;
+    std::uint32_t delivered = 0; // the byte count of the last read
     HidHost* host = nullptr;
 
     void SetUp() override {
@@ -190,14 +191,15 @@ TEST_F(HostFixture, ExchangesReachTheUnitAndTakeVirtualTime) {
 
     const Report identify = IdentifyRequest();
     ASSERT_TRUE(host->WriteReport(host->context, h, identify.data(), 60));
-    ASSERT_TRUE(host->ReadReport(host->context, h, reply.data(), 60));
+    ASSERT_TRUE(host->ReadReport(host->context, h, reply.data(), 60, &delivered));
+    EXPECT_EQ(delivered, 60u);
     EXPECT_EQ(reply[1], 0x08);
     EXPECT_EQ(clock.now, 7u);
     EXPECT_TRUE(clock.pauses.empty()) << "reply time is not a pause of the program";
 
     const Report info = ControllerInfoRequest();
     ASSERT_TRUE(host->WriteReport(host->context, h, info.data(), 60));
-    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60));
+    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60, &delivered));
     EXPECT_EQ(state.lastError, SystemErrorTimeout);
     EXPECT_EQ(clock.now, 7u + ExchangeTimeoutMilliseconds);
 
@@ -206,15 +208,16 @@ TEST_F(HostFixture, ExchangesReachTheUnitAndTakeVirtualTime) {
     EXPECT_EQ(state.lastError, SimSystemErrorGenFailure);
     const Report type = ControllerTypeRequest();
     ASSERT_TRUE(host->WriteReport(host->context, h, type.data(), 60));
-    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60));
+    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60, &delivered));
     EXPECT_EQ(state.lastError, SimSystemErrorGenFailure);
 
     EXPECT_FALSE(host->WriteReport(host->context, h, identify.data(), 59));
     EXPECT_EQ(state.lastError, SimSystemErrorInvalidUserBuffer);
     ASSERT_TRUE(host->WriteReport(host->context, h, identify.data(), 60));
-    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 59));
+    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 59, &delivered));
     EXPECT_EQ(state.lastError, SimSystemErrorInvalidUserBuffer);
-    EXPECT_TRUE(host->ReadReport(host->context, h, reply.data(), 60)) << "reply still there";
+    EXPECT_TRUE(host->ReadReport(host->context, h, reply.data(), 60, &delivered))
+        << "reply still there";
 
     EXPECT_EQ(host->GetLastSystemError(host->context), SimSystemErrorInvalidUserBuffer);
     host->CloseInterface(host->context, h);
@@ -229,7 +232,7 @@ TEST_F(HostFixture, ForeignDevicesTakeWritesAndNeverAnswer) {
     const Report identify = IdentifyRequest();
     Report reply{};
     EXPECT_TRUE(host->WriteReport(host->context, h, identify.data(), 60));
-    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60));
+    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60, &delivered));
     EXPECT_EQ(state.lastError, SystemErrorTimeout);
     EXPECT_EQ(clock.now, ExchangeTimeoutMilliseconds);
     state.interfaces[0].present = false;
@@ -246,10 +249,10 @@ TEST_F(HostFixture, UnpluggedUnitFailsItsHandleAndLeavesTheList) {
     const Report identify = IdentifyRequest();
     Report reply{};
     ASSERT_TRUE(host->WriteReport(host->context, h, identify.data(), 60));
-    ASSERT_TRUE(host->ReadReport(host->context, h, reply.data(), 60));
+    ASSERT_TRUE(host->ReadReport(host->context, h, reply.data(), 60, &delivered));
     EXPECT_FALSE(host->WriteReport(host->context, h, identify.data(), 60));
     EXPECT_EQ(state.lastError, SimSystemErrorDeviceNotConnected);
-    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60));
+    EXPECT_FALSE(host->ReadReport(host->context, h, reply.data(), 60, &delivered));
     EXPECT_EQ(state.lastError, SimSystemErrorDeviceNotConnected);
     std::uint16_t vendor = 0, product = 0;
     EXPECT_FALSE(host->GetAttributes(host->context, h, &vendor, &product));
@@ -268,7 +271,7 @@ TEST_F(HostFixture, WriteIsLoggedWithItsCommandCode) {
     const Report lock = SystemLockRequest(1);
     host->WriteReport(host->context, h, lock.data(), 60);
     Report reply{};
-    host->ReadReport(host->context, h, reply.data(), 60);
+    host->ReadReport(host->context, h, reply.data(), 60, &delivered);
     EXPECT_EQ(state.calls, (std::vector<std::string>{"open 0", "write h1 0B", "read h1"}));
 }
 
@@ -280,7 +283,7 @@ TEST_F(HostFixture, ClockTraceShowsPausesBetweenTheExchanges) {
     clock.clock.BeginPreciseTiming(clock.clock.context);
     host->WriteReport(host->context, h, lock.data(), 60);
     clock.clock.Pause(clock.clock.context, 1000);
-    host->ReadReport(host->context, h, reply.data(), 60);
+    host->ReadReport(host->context, h, reply.data(), 60, &delivered);
     clock.clock.Pause(clock.clock.context, 20);
     clock.clock.EndPreciseTiming(clock.clock.context);
     EXPECT_EQ(state.calls,

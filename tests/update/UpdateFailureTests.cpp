@@ -121,9 +121,11 @@ TEST(UpdateFailure, UnitRemovedWhileTheQuestionIsOpen) {
     };
     RunUpdate(rig->app);
 
-    ExpectFailureReported(*rig, MessageLockFailed, u"");
+    // The report of a run that finds no unit, not a lock that failed.
+    ExpectFailureReported(*rig, MessageUnitGone, u"");
     EXPECT_EQ(rig->dialog.boxes.size(), 2u);
     EXPECT_TRUE(UpdateRequests(*rig).empty());
+    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
     EXPECT_TRUE(rig->dialog.progressWindows.empty());
 }
 

@@ -140,6 +140,7 @@ TEST_F(Win32HidHostTest, ReadWithoutInputTimesOutCancelledAndLeavesTheBufferAlon
         const HostHandle device = OpenWineDevice(productId);
         ASSERT_NE(device, invalidHostHandle);
         std::vector<std::uint8_t> reply(64, 0xA5);
+        std::uint32_t delivered = 0;
         std::intptr_t handleBefore = 0;
         for (int round = 0; round < 4; ++round) {
             // Taken after the first round: the process's first output may open handles of its own.
@@ -147,12 +148,12 @@ TEST_F(Win32HidHostTest, ReadWithoutInputTimesOutCancelledAndLeavesTheBufferAlon
             LARGE_INTEGER start, end, frequency;
             QueryPerformanceFrequency(&frequency);
             QueryPerformanceCounter(&start);
-            EXPECT_FALSE(host.ReadReport(host.context, device, reply.data(), 14));
+            EXPECT_FALSE(host.ReadReport(host.context, device, reply.data(), 14, &delivered));
             QueryPerformanceCounter(&end);
             EXPECT_EQ(host.GetLastSystemError(host.context), SystemErrorTimeout);
             // The event is signalled only when the cancelled read has really completed, so
             // that the system no longer writes into the buffer.
-            EXPECT_EQ(WaitForSingleObject(state.exchangeEvent.handle, 0), WAIT_OBJECT_0);
+            EXPECT_EQ(WaitForSingleObject(state.readTransfer->event.handle, 0), WAIT_OBJECT_0);
             std::printf(
                 "product %u read %d: gave up after %.1f ms (bound 150 ms)\n", productId, round,
                 1000.0 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart));
