@@ -12,9 +12,10 @@ inline constexpr DWORD QueueLookMilliseconds = 250;
 extern bool writingRun;
 
 // Called by the waits of the clock and of the HID transfers, at least every
-// QueueLookMilliseconds. While a run writes: looks at the queue without dispatching posted or
-// input messages (messages sent from other threads are delivered, as by every look), then paints
-// what is invalid in the thread's windows. Does nothing otherwise.
+// QueueLookMilliseconds. While a run writes, and unless it looked within the last 50 ms: looks at
+// the queue without dispatching posted or input messages (messages sent from other threads are
+// delivered, as by every look), then paints what is invalid in the thread's windows. Does
+// nothing otherwise.
 void LookAtQueue();
 
 // The run begins to write: waits look at the queue, and a shutdown or logoff is refused with the
