@@ -60,9 +60,11 @@ void CloseUnit(UnitConnection& unit) {
     }
     const HidHost* host = unit.host;
     const Clock* clock = unit.clock;
+    const std::uint32_t connection = unit.connection;
     unit = UnitConnection{};
     unit.host = host;
     unit.clock = clock;
+    unit.connection = connection + 1;
 }
 
 std::int32_t DiscoverUnit(UnitConnection& unit) {
@@ -113,6 +115,8 @@ std::int32_t DiscoverUnit(UnitConnection& unit) {
         unit.device = device;
         unit.devicePath = std::move(path);
         host.DestroyInterfaceList(host.context, list);
-        return IdentifyUnit(unit);
+        const std::int32_t identified = IdentifyUnit(unit);
+        unit.identified = identified == ResultSuccess;
+        return identified;
     }
 }

@@ -9,7 +9,8 @@ inline constexpr std::uint16_t ProductTessavo = 1;
 inline constexpr std::uint16_t ProductMerrowin = 2;
 
 // Closes the handle if one is open, releases the path and puts the record into its no-device
-// state; the platform wiring stays. May be called in any state.
+// state; the platform wiring stays and the connection number moves on. May be called in any
+// state.
 void CloseUnit(UnitConnection& unit);
 
 // Closes whatever is open, then opens the first present HID interface of vendor 0x21B8 with

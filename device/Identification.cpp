@@ -96,3 +96,8 @@ DeviceStatus ClassifyDevice(std::int32_t discoverResult, const UnitConnection& u
     }
     return DeviceStatus::Ready;
 }
+
+bool IsUnitReady(const UnitConnection& unit) {
+    return IsUnitOpen(unit) && unit.identified &&
+           ClassifyDevice(ResultSuccess, unit) == DeviceStatus::Ready;
+}

@@ -15,3 +15,6 @@ std::int32_t IdentifyUnit(UnitConnection& unit);
 
 // Only reads: the status for the result of DiscoverUnit and the identified record.
 DeviceStatus ClassifyDevice(std::int32_t discoverResult, const UnitConnection& unit);
+
+// A unit is open, its identification on this connection completed, and it classifies Ready.
+bool IsUnitReady(const UnitConnection& unit);

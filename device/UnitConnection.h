@@ -49,6 +49,14 @@ struct UnitConnection {
     // The platform this record talks through; set once at start, kept by CloseUnit.
     const HidHost* host = nullptr;
     const Clock* clock = nullptr;
+
+    // Which opening of a unit the record holds: moved on by every CloseUnit (and so by every
+    // DiscoverUnit), never reset. A unit pulled and plugged in again is a new connection whatever
+    // handle value or path it gets, so an answer of the user belongs to the number it was asked
+    // under.
+    std::uint32_t connection = 0;
+    // IdentifyUnit completed on this connection (DiscoverUnit returned 0).
+    bool identified = false;
 };
 
 // 0xFFFF: the controller holds no firmware version.

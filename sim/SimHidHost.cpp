@@ -188,7 +188,13 @@ HostHandle OpenInterface(void* context, const char16_t* devicePath) {
         s.lastError = SimSystemErrorFileNotFound;
         return invalidHostHandle;
     }
-    const HostHandle handle = static_cast<HostHandle>(s.handles.size()) + 1;
+    HostHandle handle = static_cast<HostHandle>(s.handles.size()) + 1;
+    if (s.reuseHandles) {
+        handle = 1;
+        while (FindOpenHandle(s, handle) != nullptr) {
+            ++handle;
+        }
+    }
     s.handles.push_back({handle, found, true});
     ++s.openHandles;
     s.opened.push_back(s.interfaces[found].path);
@@ -327,6 +333,9 @@ bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uin
                 std::uint32_t* delivered) {
     auto& s = StateOf(context);
     Record(s, "read", "h", device);
+    if (s.whileReading) {
+        s.whileReading();
+    }
     *delivered = 0;
     s.postedReadDevice = invalidHostHandle;
     const SimHandleRecord* h = FindOpenHandle(s, device);

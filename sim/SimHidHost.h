@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,12 +68,18 @@ struct SimHidHostState {
     std::uint32_t repliesLost = 0;
     // PostReadReport fails (ERROR_GEN_FAILURE, logged as "post read h3") and posts nothing.
     bool postReadFails = false;
+    // Handles are the lowest values not open, so a closed handle's value comes back, as the
+    // system's do.
+    bool reuseHandles = false;
+    // Runs as every read begins to wait: what the dialog's thread handles while it waits for the
+    // unit (an event another thread sends, a close request) happens here.
+    std::function<void()> whileReading;
 
     // What happened: one line per platform call: "list", "enum 0", "size 0", "detail 0" (the
     // index of the enumeration), "destroy list", "open 1" (the index in interfaces of the path
     // opened, "open ?" for an unknown path), "attributes h3", "preparsed h3", "caps", "free
     // preparsed", "write h3 1B" (the command code in hex), "read h3", "close h3", "last error".
-    // Handles are numbered 1, 2, 3, ... in the order opened, never reused.
+    // Handles are numbered 1, 2, 3, ... in the order opened, never reused (unless reuseHandles).
     std::vector<std::string> calls;
     std::uint32_t openHandles = 0;      // opened and not yet closed
     std::uint32_t openLists = 0;        // obtained and not yet destroyed

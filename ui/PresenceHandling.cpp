@@ -12,6 +12,10 @@
 
 #include <cstddef>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -91,18 +95,38 @@ bool DevicePathsEqual(const char16_t* a, const char16_t* b) {
     }
 }
 
-std::uint32_t EventDeviceType(const void* eventData) {
+// The interface path of a device-interface event, read only within the record's own size: any
+// program can send a WM_DEVICECHANGE, so a record too short for a path, or whose path has no
+// terminator inside it, is taken for a device of another kind.
+std::optional<std::u16string> ReadInterfacePath(const void* eventData) {
+    const auto* raw = static_cast<const unsigned char*>(eventData);
+    constexpr std::size_t nameOffset = offsetof(DeviceInterfaceEvent, name);
+    std::uint32_t size = 0;
+    std::memcpy(&size, raw + offsetof(DeviceInterfaceEvent, size), sizeof size);
+    if (size < nameOffset + sizeof(char16_t)) {
+        return std::nullopt;
+    }
     std::uint32_t type = 0;
-    std::memcpy(&type,
-                static_cast<const unsigned char*>(eventData) +
-                    offsetof(DeviceInterfaceEvent, deviceType),
-                sizeof type);
-    return type;
+    std::memcpy(&type, raw + offsetof(DeviceInterfaceEvent, deviceType), sizeof type);
+    if (type != DeviceTypeInterface) {
+        return std::nullopt;
+    }
+    std::u16string path;
+    const std::size_t units = (size - nameOffset) / sizeof(char16_t);
+    for (std::size_t i = 0; i < units; ++i) {
+        char16_t unit = 0;
+        std::memcpy(&unit, raw + nameOffset + i * sizeof unit, sizeof unit);
+        if (unit == u'\0') {
+            return path;
+        }
+        path.push_back(unit);
+    }
+    return std::nullopt;
 }
 
-const char16_t* EventInterfacePath(const void* eventData) {
-    return reinterpret_cast<const char16_t*>(static_cast<const unsigned char*>(eventData) +
-                                             offsetof(DeviceInterfaceEvent, name));
+bool IsOpenUnitPath(const AppState& app, const std::u16string& path) {
+    return IsUnitOpen(app.unit) &&
+           DevicePathsEqual(app.unit.devicePath ? app.unit.devicePath->c_str() : u"", path.c_str());
 }
 
 void HandleArrival(AppState& app) {
@@ -113,7 +137,7 @@ void HandleArrival(AppState& app) {
     // A failed discovery changes nothing on screen; a unit that was found but could not be
     // identified stays open until it is removed.
     const std::int32_t result = DiscoverUnit(app.unit);
-    if (result != ResultSuccess) {
+    if (result != ResultSuccess || app.closeRequested) {
         return;
     }
     const DeviceStatus status = ClassifyDevice(result, app.unit);
@@ -126,32 +150,43 @@ void HandleArrival(AppState& app) {
     ReportUnusableUnit(app, status);
 }
 
-void HandleRemoval(AppState& app, const char16_t* removedPath) {
-    if (!IsUnitOpen(app.unit)) {
-        return;
-    }
-    const char16_t* openPath = app.unit.devicePath ? app.unit.devicePath->c_str() : u"";
-    if (!DevicePathsEqual(openPath, removedPath)) {
+void HandleRemoval(AppState& app, const std::u16string& removedPath) {
+    if (!IsOpenUnitPath(app, removedPath)) {
         return;
     }
     CloseUnit(app.unit);
     EnableUpdate(app, false);
     RefreshVersionPanel(app);
     ShowStatusNotice(app, MessageUnitRemovedNotice);
+    // Another unit may have been plugged in all along (its arrival came while this one was
+    // open): look once more, as its arrival would have.
+    HandleArrival(app);
+}
+
+void HandleEvent(AppState& app, const HeldDeviceEvent& event) {
+    if (event.eventType == DeviceArrivalEvent) {
+        HandleArrival(app);
+    } else {
+        HandleRemoval(app, event.interfacePath);
+    }
 }
 
 } // namespace
 
 void RunInitialPresenceCheck(AppState& app) {
+    app.holdDeviceEvents = true;
     const std::int32_t result = DiscoverUnit(app.unit);
-    const DeviceStatus status = ClassifyDevice(result, app.unit);
-    if (status == DeviceStatus::Ready) {
-        ShowReadyNotice(app);
-        EnableUpdate(app, true);
-    } else {
-        ReportUnusableUnit(app, status);
+    if (!app.closeRequested) {
+        const DeviceStatus status = ClassifyDevice(result, app.unit);
+        if (status == DeviceStatus::Ready) {
+            ShowReadyNotice(app);
+            EnableUpdate(app, true);
+        } else {
+            ReportUnusableUnit(app, status);
+        }
+        RefreshVersionPanel(app);
     }
-    RefreshVersionPanel(app);
+    HandleHeldDeviceEvents(app);
 }
 
 bool HandleDeviceChange(AppState& app, std::uintptr_t eventType, const void* eventData) {
@@ -159,28 +194,43 @@ bool HandleDeviceChange(AppState& app, std::uintptr_t eventType, const void* eve
         return false;
     }
     // Events of other device kinds (volumes, ports) carry no interface path.
-    if (eventData == nullptr || EventDeviceType(eventData) != DeviceTypeInterface) {
+    std::optional<std::u16string> path;
+    if (eventData != nullptr) {
+        path = ReadInterfacePath(eventData);
+    }
+    if (!path) {
         return true;
     }
+    HeldDeviceEvent event{eventType, std::move(*path)};
     if (app.holdDeviceEvents) {
-        app.heldDeviceEvents.push_back({eventType, EventInterfacePath(eventData)});
-    } else if (eventType == DeviceArrivalEvent) {
-        HandleArrival(app);
-    } else {
-        HandleRemoval(app, EventInterfacePath(eventData));
+        if (eventType == DeviceRemoveCompleteEvent && IsOpenUnitPath(app, event.interfacePath)) {
+            app.openUnitRemoved = true;
+        }
+        app.heldDeviceEvents.push_back(std::move(event));
+        return true;
     }
+    app.holdDeviceEvents = true;
+    HandleEvent(app, event);
+    HandleHeldDeviceEvents(app);
     return true;
 }
 
 void HandleHeldDeviceEvents(AppState& app) {
-    app.holdDeviceEvents = false;
-    std::vector<HeldDeviceEvent> held;
-    held.swap(app.heldDeviceEvents);
-    for (const HeldDeviceEvent& event : held) {
-        if (event.eventType == DeviceArrivalEvent) {
-            HandleArrival(app);
-        } else {
-            HandleRemoval(app, event.interfacePath.c_str());
+    // Events noted while the held ones are handled wait their turn behind them.
+    app.holdDeviceEvents = true;
+    std::vector<HeldDeviceEvent>& held = app.heldDeviceEvents;
+    while (!held.empty() && !app.closeRequested) {
+        const HeldDeviceEvent event = std::move(held.front());
+        held.erase(held.begin());
+        // Arrivals in a row find one and the same bus: one look serves them all.
+        while (event.eventType == DeviceArrivalEvent && !held.empty() &&
+               held.front().eventType == DeviceArrivalEvent) {
+            held.erase(held.begin());
         }
+        app.openUnitRemoved = false;
+        HandleEvent(app, event);
     }
+    held.clear();
+    app.openUnitRemoved = false;
+    app.holdDeviceEvents = false;
 }

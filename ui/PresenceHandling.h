@@ -18,14 +18,17 @@ struct DeviceInterfaceEvent {
     char16_t name[1];
 };
 
-// Run once by the dialog's initialisation, after the registration for device events succeeded.
+// Run once, after the registration for device events succeeded and the dialog is on screen.
+// Events that come meanwhile are held and handled afterwards.
 void RunInitialPresenceCheck(AppState& app);
 
 // WM_DEVICECHANGE: true (handled) for every arrival and removal, false for every other event
-// type. eventData is read only for arrivals and removals. While app.holdDeviceEvents is set, an
-// interface's arrival or removal is only noted in app.heldDeviceEvents.
+// type. eventData is read only for arrivals and removals, and only within its record's size.
+// While app.holdDeviceEvents is set, an interface's arrival or removal is only noted in
+// app.heldDeviceEvents (a removal of the open unit also sets app.openUnitRemoved); otherwise it
+// is handled with events held, and then the events noted meanwhile.
 bool HandleDeviceChange(AppState& app, std::uintptr_t eventType, const void* eventData);
 
-// Ends the hold and handles the noted events in the order they came, each as it would have been
-// handled at this moment.
+// Handles the noted events in the order they came, each as it would have been handled at this
+// moment (a row of arrivals as one), then ends the hold. Nothing more once a close is requested.
 void HandleHeldDeviceEvents(AppState& app);

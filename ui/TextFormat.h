@@ -11,8 +11,12 @@ struct FormatArgument {
     std::uint32_t number; // for %u and %08x
 };
 
-inline FormatArgument TextArgument(const char16_t* text) { return {text, 0}; }
-inline FormatArgument NumberArgument(std::uint32_t number) { return {nullptr, number}; }
+inline FormatArgument TextArgument(const char16_t* text) {
+    return {text, 0};
+}
+inline FormatArgument NumberArgument(std::uint32_t number) {
+    return {nullptr, number};
+}
 
 // Writes the formatted text and its terminator into destination (destinationSize units) and gives
 // the number of units written without the terminator. -1 when the output does not fit, the format

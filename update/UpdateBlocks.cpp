@@ -109,6 +109,10 @@ bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& 
     std::array<std::uint8_t, BlockBytes> lastBlock;
     std::uint32_t wordsQueued = 0; // by-product of WriteBlock, never read
     while (remaining != 0) {
+        if (StopsForRemovedUnit(app, failure)) {
+            CloseProgressWindow(dialog, state);
+            return false;
+        }
         std::int32_t result;
         if (remaining >= BlockBytes) {
             result = WriteBlock(app.unit, position, BlockWords, wordsQueued);
@@ -122,7 +126,7 @@ bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& 
             remaining = 0;
         }
         if (result != ResultSuccess) {
-            failure = CommandFailure(app.unit, MessageBlockFailed, result);
+            failure = CommandFailure(app, MessageBlockFailed, result);
             CloseProgressWindow(dialog, state);
             return false;
         }

@@ -2,6 +2,7 @@
 #include "update/UpdateProcedure.h"
 
 #include "device/Commands.h"
+#include "device/Identification.h"
 #include "device/Results.h"
 #include "ui/ControlIds.h"
 #include "ui/MessageIds.h"
@@ -21,23 +22,22 @@ bool NeedsConfirmation(std::uint16_t installed) {
     return installed >= CarriedFirmwareVersion && installed != NoControllerFirmware;
 }
 
-// What the question was about: the box's modal loop handles device events, so by the time it is
-// answered the unit may be gone (the lock then fails) or another unit may be open in its place.
+// What the question was about. The box's modal loop handles device events, so by the time it is
+// answered the unit may be gone, or pulled and plugged in again (a new connection, perhaps with
+// the same handle value and path, and not necessarily identified), or another unit may be open.
 struct AskedUnit {
-    HostHandle device;
+    std::uint32_t connection;
     std::optional<std::u16string> devicePath;
-    std::uint16_t controllerFirmwareVersion;
 };
 
 AskedUnit RememberUnit(const UnitConnection& unit) {
-    return {unit.device, unit.devicePath, GetControllerFirmwareVersion(unit)};
+    return {unit.connection, unit.devicePath};
 }
 
-// Another unit opened while the question was open: the answer was not about its controller.
-bool IsOtherUnit(const AskedUnit& asked, const UnitConnection& unit) {
-    return IsUnitOpen(unit) &&
-           (unit.device != asked.device || unit.devicePath != asked.devicePath ||
-            GetControllerFirmwareVersion(unit) != asked.controllerFirmwareVersion);
+// The answer holds only for the connection it was asked under, still open and ready.
+bool IsAskedUnit(const AskedUnit& asked, const UnitConnection& unit) {
+    return unit.connection == asked.connection && unit.devicePath == asked.devicePath &&
+           IsUnitReady(unit);
 }
 
 bool ConfirmOverwrite(const AppState& app) {
@@ -50,38 +50,38 @@ bool ConfirmOverwrite(const AppState& app) {
            AnswerYes;
 }
 
+// The command failed, or succeeded after the open unit's removal was noted.
 bool Failed(const AppState& app, std::int32_t result, std::uint16_t messageId,
             UpdateFailure& failure) {
     if (result == ResultSuccess) {
-        return false;
+        return StopsForRemovedUnit(app, failure);
     }
-    failure = CommandFailure(app.unit, messageId, result);
+    failure = CommandFailure(app, messageId, result);
     return true;
+}
+
+// A pause between two commands; false when the open unit's removal was noted by its end.
+bool PausedAndGoOn(const AppState& app, std::uint32_t milliseconds, UpdateFailure& failure) {
+    PauseUpdate(app, milliseconds);
+    return !StopsForRemovedUnit(app, failure);
 }
 
 // Lock, open the flash, erase, set the address: each followed by its pause. The erase gets its
 // settle time whatever it answered.
 bool PrepareController(AppState& app, UpdateFailure& failure) {
-    if (Failed(app, SetSystemLock(app.unit, true), MessageLockFailed, failure)) {
+    if (Failed(app, SetSystemLock(app.unit, true), MessageLockFailed, failure) ||
+        !PausedAndGoOn(app, CommandPauseMilliseconds, failure) ||
+        Failed(app, SetWriteProtection(app.unit, false), MessageUnprotectFailed, failure) ||
+        !PausedAndGoOn(app, CommandPauseMilliseconds, failure)) {
         return false;
     }
-    PauseUpdate(app, CommandPauseMilliseconds);
-    if (Failed(app, SetWriteProtection(app.unit, false), MessageUnprotectFailed, failure)) {
-        return false;
-    }
-    PauseUpdate(app, CommandPauseMilliseconds);
     const std::int32_t erased = EraseFirmware(app.unit);
     PauseUpdate(app, EraseSettleMilliseconds);
-    if (Failed(app, erased, MessageEraseFailed, failure)) {
-        return false;
-    }
-    PauseUpdate(app, CommandPauseMilliseconds);
     std::uint32_t addressReply = 0; // by-product of SetWriteAddress, never read
-    if (Failed(app, SetWriteAddress(app.unit, &addressReply), MessageAddressFailed, failure)) {
-        return false;
-    }
-    PauseUpdate(app, CommandPauseMilliseconds);
-    return true;
+    return !Failed(app, erased, MessageEraseFailed, failure) &&
+           PausedAndGoOn(app, CommandPauseMilliseconds, failure) &&
+           !Failed(app, SetWriteAddress(app.unit, &addressReply), MessageAddressFailed, failure) &&
+           PausedAndGoOn(app, CommandPauseMilliseconds, failure);
 }
 
 // Every block was accepted: protect and release without a pause, results not examined, since
@@ -144,18 +144,21 @@ void EndWriting(AppState& app) {
 } // namespace
 
 void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
-    if (!IsUnitOpen(app.unit)) {
+    // Nothing is written to a unit that is not open, identified and ready: "Update" is enabled
+    // only then, but its command can also come from elsewhere.
+    if (!IsUnitReady(app.unit)) {
         ReportFailure(app, {MessageUnitGone, NoCodeToShow, 0});
         return;
     }
     if (NeedsConfirmation(GetControllerFirmwareVersion(app.unit))) {
         const AskedUnit asked = RememberUnit(app.unit);
-        // Anything but Yes, or Yes about a unit that has since been replaced, leaves all as it is.
-        if (!ConfirmOverwrite(app) || IsOtherUnit(asked, app.unit)) {
+        // Anything but Yes leaves all as it is.
+        if (!ConfirmOverwrite(app)) {
             return;
         }
-        // Pulled while the question was open: the report of a run that finds no unit.
-        if (!IsUnitOpen(app.unit)) {
+        // Yes about a unit that has gone, or come back, since: the report of a run that finds no
+        // unit.
+        if (!IsAskedUnit(asked, app.unit)) {
             ReportFailure(app, {MessageUnitGone, NoCodeToShow, 0});
             return;
         }

@@ -21,6 +21,19 @@ UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId
     return failure;
 }
 
+UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result) {
+    const std::uint16_t shown = app.openUnitRemoved ? std::uint16_t{MessageUnitGone} : messageId;
+    return CommandFailure(app.unit, shown, result);
+}
+
+bool StopsForRemovedUnit(const AppState& app, UpdateFailure& failure) {
+    if (!app.openUnitRemoved) {
+        return false;
+    }
+    failure = {MessageUnitGone, NoCodeToShow, 0};
+    return true;
+}
+
 void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer) {
     app.dialog->LoadMessageText(app.dialog->context, messageId, buffer, MessageBufferSize);
 }

@@ -26,6 +26,14 @@ struct UpdateFailure {
 // 0xFFFFFFFF is shown like any other.
 UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
                              std::int32_t result);
+// The same during a run: once the open unit's removal has been noted, the report says that the
+// unit is gone (40022), with the failed command's code line.
+UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result);
+
+// True once the open unit's removal has been noted during the run, whose next command must then
+// not be sent: failure is set to the report of a unit gone, without a code line (no command
+// failed).
+bool StopsForRemovedUnit(const AppState& app, UpdateFailure& failure);
 
 // Opens the progress window, writes the image block by block and destroys the window again.
 // False on the first block that fails, with failure filled in; nothing is sent after it.

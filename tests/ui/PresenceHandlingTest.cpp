@@ -1,6 +1,7 @@
 #include "ui/PresenceHandling.h"
 
 #include "device/Commands.h"
+#include "device/Discovery.h"
 #include "sim/SimHidHost.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/VirtualClock.h"
@@ -335,12 +336,19 @@ TEST_F(Presence, UnidentifiedUnitStaysOpenUntilItsRemoval) {
     EXPECT_TRUE(dialog.log.empty());
     EXPECT_TRUE(IsUnitOpen(app.unit));
 
+    // Its removal closes it, and the ready unit still plugged in is found as on its arrival.
     Unplug(unitPath);
     EXPECT_TRUE(Remove(unitPath));
-    EXPECT_EQ(Steps(dialog.log), Join({{"close", "enable 1002 0"}, panel, statusNotice}));
-    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageUnitRemovedNotice)));
-    EXPECT_FALSE(IsUnitOpen(app.unit));
-    EXPECT_EQ(hid.openHandles, 0u);
+    EXPECT_EQ(Steps(dialog.log), Join({{"close", "enable 1002 0"},
+                                       panel,
+                                       statusNotice,
+                                       {"text 40004"},
+                                       panel,
+                                       {"enable 1002 1"}}));
+    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(Catalogue(MessageReadyNotice)));
+    EXPECT_TRUE(IsUnitOpen(app.unit));
+    EXPECT_EQ(*app.unit.devicePath, otherUnitPath);
+    EXPECT_EQ(hid.openHandles, 1u);
 }
 
 TEST_F(Presence, RemovalOfTheReadyUnit) {
@@ -358,30 +366,36 @@ TEST_F(Presence, RemovalOfTheReadyUnit) {
     // The product name of the unit that was there stays.
     EXPECT_EQ(dialog.controls[ControlUnitLabel].text, u"TESSAVO");
 
-    // A second removal event for the same path finds nothing open.
+    // A second removal event for the same path, or one without a path, finds nothing open.
     Forget();
     EXPECT_TRUE(Remove(unitPath));
+    EXPECT_TRUE(Remove(u""));
     EXPECT_TRUE(dialog.log.empty());
 }
 
 TEST_F(Presence, RemovalMatchesThePathFoldingOnlyAsciiLetters) {
-    const std::u16string path = u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[xz]#{4d1e55b2}";
+    const std::u16string path =
+        u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[axz]#{4d1e55b2}";
     const struct {
         const char* name;
         std::u16string eventPath;
         bool isTheUnit;
     } rows[] = {
         {"same path", path, true},
-        {"A-Z in upper case", u"\\\\?\\HID#VID_21B8&PID_0001#7&1F2E3D4C&0&0000@ä_[XZ]#{4D1E55B2}",
+        {"A-Z in upper case", u"\\\\?\\HID#VID_21B8&PID_0001#7&1F2E3D4C&0&0000@ä_[AXZ]#{4D1E55B2}",
          true},
         {"only z in upper case",
-         u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[xZ]#{4d1e55b2}", true},
-        {"mixed case", u"\\\\?\\Hid#Vid_21b8&PID_0001#7&1f2e3d4C&0&0000@ä_[xz]#{4d1E55b2}", true},
+         u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[axZ]#{4d1e55b2}", true},
+        {"only a in upper case",
+         u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_[Axz]#{4d1e55b2}", true},
+        {"mixed case", u"\\\\?\\Hid#Vid_21b8&PID_0001#7&1f2e3d4C&0&0000@ä_[axz]#{4d1E55b2}", true},
         {"umlaut in upper case",
-         u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@Ä_[xz]#{4d1e55b2}", false},
-        {"@ against `", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000`ä_[xz]#{4d1e55b2}", false},
-        {"[ against {", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_{xz]#{4d1e55b2}", false},
-        {"_ against DEL", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä\u007f[xz]#{4d1e55b2}",
+         u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@Ä_[axz]#{4d1e55b2}", false},
+        {"@ against `", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000`ä_[axz]#{4d1e55b2}",
+         false},
+        {"[ against {", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä_{axz]#{4d1e55b2}",
+         false},
+        {"_ against DEL", u"\\\\?\\hid#vid_21b8&pid_0001#7&1f2e3d4c&0&0000@ä\u007f[axz]#{4d1e55b2}",
          false},
         {"one unit shorter", path.substr(0, path.size() - 1), false},
         {"one unit longer", path + u"0", false},
@@ -395,6 +409,7 @@ TEST_F(Presence, RemovalMatchesThePathFoldingOnlyAsciiLetters) {
         RunInitialPresenceCheck(app);
         ASSERT_TRUE(IsUnitOpen(app.unit));
         Forget();
+        Unplug(path);
         EXPECT_TRUE(Remove(row.eventPath));
         EXPECT_EQ(IsUnitOpen(app.unit), !row.isTheUnit);
         EXPECT_EQ(UpdateEnabled(), !row.isTheUnit);
@@ -471,30 +486,93 @@ TEST_F(Presence, EventsOfOtherTypesAreNotHandledAndOtherDeviceKindsAreIgnored) {
     EXPECT_TRUE(dialog.log.empty());
 }
 
-TEST_F(Presence, RemovalWhileTheIncompatibleBoxIsOpenIsOverwrittenByItsNotice) {
+TEST_F(Presence, EventsWhileTheIncompatibleBoxIsOpenAreHandledAfterItsNotice) {
     Plug(Attached::Incompatible);
-    bool nestedHandled = false;
     dialog.whileBoxOpen = [&](const FakeBox&) {
-        // The unit was closed before the box: its removal finds nothing open.
+        // The unit was closed before the box: its removal finds nothing open. While the box is
+        // open, the user plugs in a ready unit. Both wait until the handling has ended.
         Unplug(unitPath);
-        nestedHandled = Remove(unitPath);
-        // And while the box is open, the user plugs in a ready unit.
+        EXPECT_TRUE(Remove(unitPath));
         Plug(Attached::Ready, otherUnitPath);
         EXPECT_TRUE(Arrive());
-        EXPECT_EQ(ToUtf8(Notice()), ToUtf8(Catalogue(MessageReadyNotice)));
+        EXPECT_FALSE(IsUnitOpen(app.unit));
     };
     RunInitialPresenceCheck(app);
-    EXPECT_TRUE(nestedHandled);
     EXPECT_EQ(Steps(dialog.log), Join({{"enable 1002 0", "close", "box Regler inkompatibel"},
+                                       statusNotice,
+                                       panel,
                                        {"text 40004"},
                                        panel,
-                                       {"enable 1002 1"},
-                                       statusNotice,
-                                       panel}));
-    // The interrupted handling goes on with its own notice; the unit found meanwhile stays.
-    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageIncompatibleNotice)));
+                                       {"enable 1002 1"}}));
+    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(Catalogue(MessageReadyNotice)));
     EXPECT_TRUE(IsUnitOpen(app.unit));
     EXPECT_EQ(*app.unit.devicePath, otherUnitPath);
+}
+
+// A record is read only within its own size (any program can send one): a record too short for
+// a path, or a path without its terminator inside the record, is none of ours.
+TEST_F(Presence, DeviceEventRecordsAreReadWithinTheirSize) {
+    Plug(Attached::Ready);
+    RunInitialPresenceCheck(app);
+    ASSERT_TRUE(IsUnitOpen(app.unit));
+    const std::size_t nameAt = offsetof(DeviceInterfaceEvent, name);
+    const std::size_t pathBytes = 2 * unitPath.size();
+    for (const std::size_t size : {std::size_t{4}, nameAt, nameAt + 1, nameAt + pathBytes}) {
+        SCOPED_TRACE(size);
+        // Exactly size bytes: a read past them is caught by the sanitizers.
+        std::vector<unsigned char> record(std::max(size, sizeof(std::uint32_t)));
+        const std::uint32_t declared = static_cast<std::uint32_t>(size);
+        std::memcpy(record.data(), &declared, 4);
+        if (size >= nameAt) {
+            std::memcpy(record.data() + 4, &DeviceTypeInterface, 4);
+            std::memcpy(record.data() + nameAt, unitPath.data(),
+                        std::min(size - nameAt, pathBytes));
+        }
+        Forget();
+        EXPECT_TRUE(HandleDeviceChange(app, DeviceRemoveCompleteEvent, record.data()));
+        EXPECT_TRUE(IsUnitOpen(app.unit));
+        CloseUnit(app.unit); // an arrival meets no open unit
+        Forget();
+        EXPECT_TRUE(HandleDeviceChange(app, DeviceArrivalEvent, record.data()));
+        EXPECT_TRUE(dialog.log.empty());
+        EXPECT_FALSE(DiscoveryRan());
+        RunInitialPresenceCheck(app);
+    }
+}
+
+// A removal (and a close request) that the thread meets while it waits for the unit's reply is
+// only noted: the exchange finishes with the record intact, and then the removal is handled, or,
+// after a close request, nothing more happens.
+TEST_F(Presence, EventsMetDuringAnExchangeWaitForItsEnd) {
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close ? "removal and close" : "removal");
+        Reset();
+        StartEmpty();
+        Plug(Attached::Ready);
+        bool met = false;
+        hid.whileReading = [&] {
+            if (!met) {
+                met = true;
+                Unplug(unitPath);
+                EXPECT_TRUE(Remove(unitPath));
+                app.closeRequested = close;
+                EXPECT_TRUE(IsUnitOpen(app.unit));
+            }
+        };
+        EXPECT_TRUE(Arrive());
+        EXPECT_TRUE(met);
+        EXPECT_FALSE(app.holdDeviceEvents);
+        EXPECT_TRUE(app.heldDeviceEvents.empty());
+        if (close) {
+            // The unit found stays as the exchange left it, for the dialog's cleanup to close.
+            EXPECT_TRUE(dialog.log.empty());
+            EXPECT_TRUE(IsUnitOpen(app.unit));
+        } else {
+            EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageUnitRemovedNotice)));
+            EXPECT_FALSE(IsUnitOpen(app.unit));
+            EXPECT_EQ(hid.openHandles, 0u);
+        }
+    }
 }
 
 } // namespace

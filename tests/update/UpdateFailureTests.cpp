@@ -2,6 +2,7 @@
 // the failure report itself.
 #include "tests/update/UpdateRig.h"
 
+#include "device/Commands.h"
 #include "device/Discovery.h"
 #include "tests/support/DeviceEvent.h"
 #include "ui/ControlIds.h"
@@ -107,55 +108,67 @@ TEST(UpdateFailure, NoUnitOpenSendsNothing) {
     EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
 }
 
-TEST(UpdateFailure, UnitRemovedWhileTheQuestionIsOpen) {
-    SimUnitConfig config;
-    config.controllerFirmwareVersion = 0x0408;
-    auto rig = MakeUpdateRig(config);
-    rig->dialog.boxAnswers = {AnswerYes};
-    // The box's modal loop handles the removal of the open unit, which closes it.
-    rig->dialog.whileBoxOpen = [&](const FakeBox& box) {
-        if (box.caption == u"Neuere Firmware gefunden") {
+// While the question is open its box handles device events. "Ja" then holds only for the
+// connection it was asked under, still open and ready; otherwise the run reports the unit gone
+// and sends nothing.
+TEST(UpdateGuard, YesAboutAUnitThatChangedMeanwhileSendsNothing) {
+    const std::u16string unitPath = u"\\\\?\\hid#vid_21b8&pid_0001#1";
+    const std::u16string otherPath = u"\\\\?\\hid#vid_21b8&pid_0001#2";
+    enum class Change { Pulled, Replaced, BackUnidentified, PathAlone };
+    const struct {
+        const char* name;
+        Change change;
+    } rows[] = {
+        {"pulled", Change::Pulled},
+        {"pulled, another ready unit plugged in", Change::Replaced},
+        {"pulled, back with the same handle and its type refused", Change::BackUnidentified},
+        {"the device path alone changed", Change::PathAlone},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SimUnitConfig config;
+        config.controllerFirmwareVersion = 0x0408;
+        auto rig = MakeUpdateRig(config);
+        rig->hid.reuseHandles = true;
+        auto other = std::make_unique<SimUnit>();
+        SimResetUnit(*other, SimUnitConfig{});
+        rig->dialog.boxAnswers = {AnswerYes};
+        rig->dialog.whileBoxOpen = [&](const FakeBox& box) {
+            if (box.caption != u"Neuere Firmware gefunden") {
+                return;
+            }
+            if (row.change == Change::PathAlone) {
+                rig->app.unit.devicePath = otherPath;
+                return;
+            }
             rig->hid.interfaces[0].present = false;
-            CloseUnit(rig->app.unit);
+            HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
+                               DeviceEvent(DeviceTypeInterface, unitPath).Data());
+            if (row.change == Change::Replaced) {
+                rig->hid.interfaces.push_back(MakeUnitInterface(*other, otherPath));
+            } else if (row.change == Change::BackUnidentified) {
+                rig->sim->config.faults[CommandReadControllerType] = {SimFaultKind::ErrorReply,
+                                                                      0x0E55};
+                rig->hid.interfaces[0].present = true;
+            }
+            HandleDeviceChange(rig->app, DeviceArrivalEvent,
+                               DeviceEvent(DeviceTypeInterface, otherPath).Data());
+        };
+        RunUpdate(rig->app);
+
+        ExpectFailureReported(*rig, MessageUnitGone, u"");
+        EXPECT_EQ(rig->dialog.boxes.size(), 2u);
+        for (const SimUnit* unit : {rig->sim.get(), other.get()}) {
+            for (std::uint32_t i = 0; i < std::min(unit->logCount, SimLogCapacity); ++i) {
+                const std::uint8_t command = unit->log[i].bytes[1];
+                EXPECT_TRUE(command == CommandIdentify || command == CommandReadControllerInfo ||
+                            command == CommandReadControllerType)
+                    << "command " << int{command};
+            }
         }
-    };
-    RunUpdate(rig->app);
-
-    // The report of a run that finds no unit, not a lock that failed.
-    ExpectFailureReported(*rig, MessageUnitGone, u"");
-    EXPECT_EQ(rig->dialog.boxes.size(), 2u);
-    EXPECT_TRUE(UpdateRequests(*rig).empty());
-    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
-    EXPECT_TRUE(rig->dialog.progressWindows.empty());
-}
-
-TEST(UpdateGuard, YesAboutAUnitReplacedMeanwhileSendsNothing) {
-    SimUnitConfig config;
-    config.controllerFirmwareVersion = 0x0408;
-    auto rig = MakeUpdateRig(config);
-    rig->dialog.boxAnswers = {AnswerYes};
-    // While the question is open the unit is pulled and another one, whose controller holds a
-    // newer firmware, is plugged in and found ready.
-    SimUnitConfig otherConfig;
-    otherConfig.controllerFirmwareVersion = 0x0500;
-    auto other = std::make_unique<SimUnit>();
-    SimResetUnit(*other, otherConfig);
-    rig->dialog.whileBoxOpen = [&](const FakeBox&) {
-        rig->hid.interfaces[0].present = false;
-        CloseUnit(rig->app.unit);
-        rig->hid.interfaces.push_back(MakeUnitInterface(*other, u"\\\\?\\hid#vid_21b8&pid_0001#2"));
-        ASSERT_EQ(DiscoverUnit(rig->app.unit), 0);
-    };
-    const std::uint32_t identified = 3; // Identify, ReadControllerInfo, ReadControllerType
-
-    RunUpdate(rig->app);
-
-    EXPECT_EQ(rig->dialog.boxes.size(), 1u);
-    EXPECT_TRUE(UpdateRequests(*rig).empty());
-    EXPECT_EQ(other->logCount, identified);
-    EXPECT_TRUE(IsUnitOpen(rig->app.unit));
-    EXPECT_EQ(GetControllerFirmwareVersion(rig->app.unit), 0x0500);
-    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+        EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+        EXPECT_TRUE(rig->dialog.progressWindows.empty());
+    }
 }
 
 // Each preparing step and a middle block, refused or failed in each way: the step's message with
@@ -249,27 +262,38 @@ TEST(UpdateFailure, BlockFailingInTheMiddleStopsEverything) {
 }
 
 // Arrivals and removals during the run are only noted: the unit is not touched between two
-// commands, both buttons stay disabled, and each event is handled once the outcome is shown.
+// commands, both buttons stay disabled, and each event is handled once the outcome is shown. A
+// noted removal of the open unit stops the run before its next command and names the cause.
 TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
     const std::u16string unitPath = u"\\\\?\\hid#vid_21b8&pid_0001#1";
     const std::u16string otherPath = u"\\\\?\\hid#vid_21b8&pid_0001#2";
-    const std::u16string blockFailed = u"Das System meldet Fehlercode 0xfffffffe-0x0000048f";
+    const std::u16string gone = CatalogueText(MessageUnitGone);
+    const std::u16string failedNotice = CatalogueText(MessageUpdateFailedNotice);
+    const std::u16string removedNotice =
+        CatalogueText(MessageUnitRemovedNotice) + u"\r\n\r\n" + CatalogueText(MessageInstructions);
     struct Case {
         const char* name;
-        std::uint32_t atPause;   // 8: after block 3 of 5; 10: after the last block
-        bool plugOther;          // another ready unit is plugged in after the pull
-        std::u16string codeLine; // empty: the run succeeds
+        std::uint32_t atPause; // 2: the erase's own wait, 3: its settle time, 8: after block 3 of
+                               // 5, 10: after the last
+        std::uint32_t atRead;  // else: during the read of this request (0: none)
+        bool plugOther;        // another ready unit is plugged in after the pull
+        std::u16string box;    // empty: the run succeeds
         std::u16string notice;
         bool unitOpen;
+        std::uint32_t requests; // sent to the unit by the run
     };
     const std::vector<Case> cases = {
-        {"unit pulled during the blocks", 8, false, blockFailed,
-         CatalogueText(MessageUpdateFailedNotice), false},
-        {"pulled, then another unit plugged in", 8, true, blockFailed,
-         CatalogueText(MessageReadyNotice), true},
-        {"pulled after the last block", 10, false, u"",
-         CatalogueText(MessageUnitRemovedNotice) + u"\r\n\r\n" + CatalogueText(MessageInstructions),
-         false},
+        {"pulled during the erase's own wait", 2, 0, false,
+         gone + u"\r\nDas System meldet Fehlercode 0xfffffffd-0x0000048f", failedNotice, false, 3},
+        {"pulled during the erase's settle time", 3, 0, false, gone, failedNotice, false, 3},
+        {"pulled between two blocks", 8, 0, false, gone, failedNotice, false, 7},
+        {"pulled while a block waits for its reply", 0, 6, false,
+         gone + u"\r\nDas System meldet Fehlercode 0xfffffffd-0x0000048f", failedNotice, false, 6},
+        {"pulled, then another unit plugged in", 8, 0, true, gone,
+         CatalogueText(MessageReadyNotice), true, 7},
+        {"pulled after the last block", 10, 0, false, u"", removedNotice, false, 9},
+        {"pulled after the last block, another unit plugged in", 10, 0, true, u"",
+         CatalogueText(MessageReadyNotice), true, 9},
     };
     const std::vector<std::uint8_t> image = MakeTestImage(48 * 5, 4);
     SetTestImage(&image);
@@ -281,10 +305,7 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         rig->dialog.controls[ControlUpdate].enabled = true;
         bool buttonsDisabled = false;
         bool unitKeptOpen = false;
-        rig->afterPause = [&](std::uint32_t pauseIndex) {
-            if (pauseIndex != c.atPause) {
-                return;
-            }
+        const auto pull = [&] {
             rig->hid.interfaces[0].present = false;
             HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
                                DeviceEvent(DeviceTypeInterface, unitPath).Data());
@@ -297,22 +318,33 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
                               !rig->dialog.controls.at(ControlQuit).enabled;
             unitKeptOpen = IsUnitOpen(rig->app.unit) && other->logCount == 0;
         };
+        rig->afterPause = [&](std::uint32_t pauseIndex) {
+            if (c.atRead == 0 && pauseIndex == c.atPause) {
+                pull();
+            }
+        };
+        rig->hid.whileReading = [&] {
+            if (c.atRead != 0 && rig->sim->logCount == rig->firstUpdateRequest + c.atRead) {
+                pull();
+            }
+        };
         RunUpdateWith(rig->app, LoadTestImage);
 
         EXPECT_TRUE(buttonsDisabled);
         EXPECT_TRUE(unitKeptOpen);
-        if (c.codeLine.empty()) {
+        EXPECT_EQ(UpdateRequests(*rig).size(), c.requests);
+        if (c.box.empty()) {
             EXPECT_TRUE(rig->dialog.boxes.empty());
         } else {
             ASSERT_EQ(rig->dialog.boxes.size(), 1u);
-            EXPECT_EQ(ToUtf8(rig->dialog.boxes[0].text),
-                      ToUtf8(CatalogueText(MessageBlockFailed) + u"\r\n" + c.codeLine));
+            EXPECT_EQ(ToUtf8(rig->dialog.boxes[0].text), ToUtf8(c.box));
         }
         EXPECT_EQ(ToUtf8(rig->dialog.controls.at(ControlNotice).text), ToUtf8(c.notice));
         EXPECT_EQ(IsUnitOpen(rig->app.unit), c.unitOpen);
         EXPECT_EQ(rig->dialog.controls.at(ControlUpdate).enabled, c.unitOpen);
         EXPECT_TRUE(rig->dialog.controls.at(ControlQuit).enabled);
         EXPECT_TRUE(rig->app.heldDeviceEvents.empty());
+        EXPECT_FALSE(rig->app.holdDeviceEvents);
     }
 }
 

@@ -2,8 +2,10 @@
 // progress window shows.
 #include "tests/update/UpdateRig.h"
 
+#include "tests/support/DeviceEvent.h"
 #include "ui/ControlIds.h"
 #include "ui/MessageIds.h"
+#include "ui/PresenceHandling.h"
 #include "update/UpdateProcedure.h"
 #include "update/UpdateSteps.h"
 
@@ -156,6 +158,12 @@ TEST(UpdateRun, CarriedImageReachesFlashInOrderWithItsPauses) {
 
     const std::vector<std::uint32_t>& positions = rig->dialog.progressWindows[0].positions;
     EXPECT_EQ(positions, ExpectedPositions(image.size));
+
+    // The run has released its hold: pulling the unit now closes it at once.
+    rig->hid.interfaces[0].present = false;
+    HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
+                       DeviceEvent(DeviceTypeInterface, u"\\\\?\\hid#vid_21b8&pid_0001#1").Data());
+    EXPECT_FALSE(IsUnitOpen(rig->app.unit));
 }
 
 // After each block the bar shows the share sent so far, from 0 before the first block to 100
