@@ -88,3 +88,5 @@ inline constexpr std::uint32_t ExchangeTimeoutMilliseconds = 10000;
 inline constexpr std::uint32_t CancelTimeoutMilliseconds = 1000;
 inline constexpr std::uint32_t SystemErrorTimeout = 1460;   // ERROR_TIMEOUT
 inline constexpr std::uint32_t SystemErrorInvalidData = 13; // ERROR_INVALID_DATA
+// ERROR_DEVICE_NOT_CONNECTED: the interface is gone (the unit was pulled).
+inline constexpr std::uint32_t SystemErrorDeviceNotConnected = 1167;

@@ -152,8 +152,8 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
     }
     if (NeedsConfirmation(GetControllerFirmwareVersion(app.unit))) {
         const AskedUnit asked = RememberUnit(app.unit);
-        // Anything but Yes leaves all as it is.
-        if (!ConfirmOverwrite(app)) {
+        // Anything but Yes, or a close of the program meanwhile, leaves all as it is.
+        if (!ConfirmOverwrite(app) || app.closeRequested) {
             return;
         }
         // Yes about a unit that has gone, or come back, since: the report of a run that finds no

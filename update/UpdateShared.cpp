@@ -22,8 +22,10 @@ UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId
 }
 
 UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result) {
-    const std::uint16_t shown = app.openUnitRemoved ? std::uint16_t{MessageUnitGone} : messageId;
-    return CommandFailure(app.unit, shown, result);
+    // The system may fail the transfer before the removal's notice reaches the dialog.
+    const bool gone =
+        app.openUnitRemoved || app.unit.exchangeSystemError == SystemErrorDeviceNotConnected;
+    return CommandFailure(app.unit, gone ? std::uint16_t{MessageUnitGone} : messageId, result);
 }
 
 bool StopsForRemovedUnit(const AppState& app, UpdateFailure& failure) {

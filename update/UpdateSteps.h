@@ -26,8 +26,9 @@ struct UpdateFailure {
 // 0xFFFFFFFF is shown like any other.
 UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
                              std::int32_t result);
-// The same during a run: once the open unit's removal has been noted, the report says that the
-// unit is gone (40022), with the failed command's code line.
+// The same during a run: once the open unit's removal has been noted, or when the system says
+// the unit is not connected, the report says that the unit is gone (40022), with the failed
+// command's code line.
 UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result);
 
 // True once the open unit's removal has been noted during the run, whose next command must then

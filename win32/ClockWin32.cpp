@@ -23,6 +23,7 @@ LONGLONG PerformanceCounter() {
 }
 
 // The pause keeps its length: the time spent looking at the queue is taken from it, not added.
+// It ends early only when a look says so.
 void Pause(void* context, std::uint32_t milliseconds) {
     const Win32ClockState& state = StateOf(context);
     if (state.whileWaiting == nullptr) {
@@ -32,17 +33,19 @@ void Pause(void* context, std::uint32_t milliseconds) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     const LONGLONG start = PerformanceCounter();
-    state.whileWaiting();
+    if (!state.whileWaiting()) {
+        return;
+    }
     for (;;) {
         const DWORD left = Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds);
         if (left == 0) {
             return;
         }
         Sleep(left < state.waitSliceMilliseconds ? left : state.waitSliceMilliseconds);
-        if (Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds) == 0) {
+        if (Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds) == 0 ||
+            !state.whileWaiting()) {
             return;
         }
-        state.whileWaiting();
     }
 }
 

@@ -15,7 +15,8 @@ struct Win32ClockState {
     unsigned raisedPeriods = 0;
     // Called at the start of a pause and then at least every waitSliceMilliseconds until it has
     // lasted its length, so that the thread can look at its queue; null: a pause is one Sleep.
-    void (*whileWaiting)() = nullptr;
+    // False ends the pause there: the unit was removed meanwhile, and the update stops.
+    bool (*whileWaiting)() = nullptr;
     DWORD waitSliceMilliseconds = QueueLookMilliseconds;
 };
 

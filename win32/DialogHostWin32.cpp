@@ -64,6 +64,17 @@ std::int32_t GetDialogDpi(void*) {
     return ReadWindowDpi(mainDialog).dpi;
 }
 
+// The progress window stays until the run destroys it: a close (Alt+F4, or sent by another
+// program) would take it away under the run, and a system command would start a modal loop
+// inside a look at the queue.
+LRESULT CALLBACK KeepProgressWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR, DWORD_PTR) {
+    if (message == WM_CLOSE || message == WM_SYSCOMMAND) {
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
 HostWindow CreateProgressWindow(void*, const char16_t* title, std::int32_t x, std::int32_t y,
                                 std::int32_t width, std::int32_t height) {
     // Neither WS_CHILD nor WS_POPUP: an overlapped window with a title bar showing the text,
@@ -71,6 +82,9 @@ HostWindow CreateProgressWindow(void*, const char16_t* title, std::int32_t x, st
     const HWND window =
         CreateWindowExW(0, PROGRESS_CLASSW, AsWide(title), WS_VISIBLE | PBS_SMOOTH, x, y, width,
                         height, mainDialog, nullptr, appInstance, nullptr);
+    if (window != nullptr) {
+        SetWindowSubclass(window, KeepProgressWindow, 0, 0);
+    }
     return AsHostWindow(window);
 }
 

@@ -237,6 +237,9 @@ bool CancelTransfer(Win32HidHostState& state, HANDLE device, TransferSlot& slot,
     return GetOverlappedResult(device, &slot->overlapped, &transferred, FALSE) != FALSE;
 }
 
+// WaitForTransfer's result when the look between two slices asked to give the request up.
+constexpr DWORD waitStopped = 0xFFFFFFFEu;
+
 // Waits up to the exchange bound for a pending request's event, in slices between which the
 // thread looks at its queue when whileWaiting is set.
 DWORD WaitForTransfer(const Win32HidHostState& state, HANDLE event) {
@@ -254,14 +257,16 @@ DWORD WaitForTransfer(const Win32HidHostState& state, HANDLE event) {
         if (waited != WAIT_TIMEOUT || left == 0) {
             return waited;
         }
-        state.whileWaiting();
+        if (!state.whileWaiting()) {
+            return waitStopped;
+        }
     }
 }
 
 // Completes one overlapped request that the system has accepted (it returned ERROR_IO_PENDING):
-// waits up to the bound; past it, cancels the request. A request that completes in the meantime
-// after all still counts: its report has left or arrived, and dropping it would put the next
-// exchange out of step.
+// waits up to the bound; past it, or when the look says to stop, cancels the request. A request
+// that completes in the meantime after all still counts: its report has left or arrived, and
+// dropping it would put the next exchange out of step.
 bool FinishPending(Win32HidHostState& state, HANDLE device, TransferSlot& slot,
                    DWORD& transferred) {
     OVERLAPPED& overlapped = slot->overlapped;
@@ -272,7 +277,9 @@ bool FinishPending(Win32HidHostState& state, HANDLE device, TransferSlot& slot,
         }
         return true;
     }
-    const DWORD waitError = waited == WAIT_FAILED ? GetLastError() : ERROR_TIMEOUT;
+    const DWORD waitError = waited == WAIT_FAILED   ? GetLastError()
+                            : waited == waitStopped ? ERROR_OPERATION_ABORTED
+                                                    : ERROR_TIMEOUT;
     if (CancelTransfer(state, device, slot, transferred)) {
         return true;
     }

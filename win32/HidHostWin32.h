@@ -41,7 +41,9 @@ struct Win32HidHostState {
     std::uint32_t exchangeTimeoutMilliseconds = ExchangeTimeoutMilliseconds;
     // Called at least every waitSliceMilliseconds while a transfer is pending, so that the
     // thread can look at its queue during a slow unit's answer; null: one wait for the bound.
-    void (*whileWaiting)() = nullptr;
+    // False gives the transfer up at once (cancelled, ERROR_OPERATION_ABORTED): the unit was
+    // removed or the user closed the program meanwhile.
+    bool (*whileWaiting)() = nullptr;
     DWORD waitSliceMilliseconds = QueueLookMilliseconds;
     std::uint32_t cancelTimeoutMilliseconds = CancelTimeoutMilliseconds;
     // CancelIoEx; the tests put a driver that never lets go of a cancelled request in its place.

@@ -29,6 +29,8 @@ namespace {
 
 constexpr std::size_t captionBufferSize = 256;
 constexpr COLORREF warningTextColour = RGB(255, 0, 0);
+// Posted by the initialisation: the first look at the unit, once the dialog is on screen.
+constexpr UINT checkPresenceMessage = WM_APP + 1;
 
 void ReportRegistrationFailure(HWND window) {
     char16_t caption[MessageBufferSize];
@@ -38,6 +40,22 @@ void ReportRegistrationFailure(HWND window) {
     appState.dialog->LoadMessageText(appState.dialog->context, MessageRegistrationFailed, text,
                                      MessageBufferSize);
     MessageBoxW(window, AsWide(text), AsWide(caption), MB_OK | MB_ICONERROR);
+}
+
+// A close requested while the thread waited for the unit is acted on once the handling that
+// waited has returned.
+void EndIfCloseRequested(HWND window) {
+    if (appState.closeRequested && !IsDispatchingInAWait()) {
+        ExitCleanup();
+        EndDialog(window, ControlQuit);
+    }
+}
+
+// While a run writes, a close or a system command sent by another program would end the program
+// right after the run, or start a modal loop (moving, sizing, the window menu) inside a look at
+// the queue and stall the flash until the user ends it.
+bool IsRefusedWhileWriting(UINT message) {
+    return writingRun && (message == WM_CLOSE || message == WM_SYSCOMMAND);
 }
 
 bool IsRedControl(HWND control) {
@@ -78,7 +96,11 @@ void InitMainDialog(HWND window) {
         return;
     }
 
-    RunInitialPresenceCheck(appState);
+    // The look at the unit can wait up to the exchange bound on a unit that does not answer: it
+    // runs from the queue, once the dialog is on screen. Should the post fail, it runs now.
+    if (!PostMessageW(window, checkPresenceMessage, 0, 0)) {
+        RunInitialPresenceCheck(appState);
+    }
 }
 
 void ExitCleanup() {
@@ -106,20 +128,39 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         InitMainDialog(window);
         return TRUE; // focus on the first tab stop, "Beenden"
+    case checkPresenceMessage:
+        ShowWindow(window, SW_SHOWNORMAL);
+        UpdateWindow(window);
+        RunInitialPresenceCheck(appState);
+        EndIfCloseRequested(window);
+        return TRUE;
+    case WM_CLOSE:
+    case WM_SYSCOMMAND:
+        if (IsRefusedWhileWriting(message)) {
+            SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+        return FALSE;
     case WM_COMMAND:
         // While a run writes, its waits deliver messages sent by other programs; neither
-        // button's command may cut into it.
-        if (writingRun && (LOWORD(wParam) == ControlQuit || LOWORD(wParam) == ControlUpdate)) {
+        // button's command may cut into it, nor may "Update" start inside another handling.
+        if (LOWORD(wParam) == ControlUpdate && (writingRun || appState.holdDeviceEvents)) {
             return TRUE;
         }
         // Escape and the close box arrive as IDCANCEL, the identifier of "Beenden".
         if (LOWORD(wParam) == ControlQuit) {
-            ExitCleanup();
-            EndDialog(window, ControlQuit);
+            if (writingRun) {
+                return TRUE;
+            }
+            // Met while waiting for the unit: the exchange is given up and the dialog ends
+            // once it has returned, since the unit record holds the exchange's buffers.
+            appState.closeRequested = true;
+            EndIfCloseRequested(window);
             return TRUE;
         }
         if (LOWORD(wParam) == ControlUpdate) {
             RunUpdate(appState);
+            EndIfCloseRequested(window);
             return TRUE;
         }
         return FALSE;
@@ -147,9 +188,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         }
         return FALSE;
-    case WM_DEVICECHANGE:
-        return HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam)) ? TRUE
-                                                                                           : FALSE;
+    case WM_DEVICECHANGE: {
+        const bool handled =
+            HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam));
+        EndIfCloseRequested(window);
+        return handled ? TRUE : FALSE;
+    }
     default:
         return FALSE;
     }

@@ -24,8 +24,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 0;
     }
     InitCommonControls();
-    // An update looks at the queue throughout; a silent unit met while looking for a unit can
-    // still hold the thread for the exchange bound, and then no frozen copy replaces the dialog.
+    // Every wait for the unit looks at the queue at least every QueueLookMilliseconds; should
+    // the thread still be taken for hung, no frozen copy replaces the dialog.
     DisableProcessWindowsGhosting();
     appInstance = instance;
 
@@ -38,6 +38,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     static const DialogHost dialogHost = MakeWin32DialogHost();
     InitUnitConnection(appState.unit, hidHost, clock);
     appState.dialog = &dialogHost;
+    WatchAppState(&appState);
 
     DialogBoxParamW(appInstance, MAKEINTRESOURCEW(MainDialogTemplateId), nullptr, MainDialogProc,
                     0);

@@ -1,6 +1,10 @@
 #include "win32/WritingRun.h"
 
+#include "ui/ControlIds.h"
+#include "win32/AppGlobals.h"
 #include "win32/User32Exports.h"
+
+#include <vector>
 
 bool writingRun = false;
 
@@ -14,6 +18,10 @@ using ShutdownBlockReasonDestroyCall = BOOL(WINAPI*)(HWND);
 
 constexpr ULONGLONG LookSpacingMilliseconds = 50;
 ULONGLONG lastLook = 0;
+AppState* watchedApp = nullptr;
+bool dispatching = false;
+// Enough for a burst of input, few enough that a look always ends.
+constexpr int MessagesPerLook = 64;
 
 BOOL CALLBACK PaintInvalidParts(HWND window, LPARAM) {
     UpdateWindow(window);
@@ -34,7 +42,7 @@ constexpr MessageRange inputRanges[] = {
     {WM_CLOSE, WM_CLOSE},
 };
 
-void DropQueuedInput() {
+void DropQueuedInput(HWND dialog) {
     bool quit = false;
     WPARAM exitCode = 0;
     MSG message;
@@ -46,17 +54,50 @@ void DropQueuedInput() {
             }
         }
     }
+    // A close or a click that the dialog turned into a button's command before the drop.
+    std::vector<MSG> kept;
+    while (PeekMessageW(&message, dialog, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
+        const WORD id = LOWORD(message.wParam);
+        if (id != ControlQuit && id != ControlUpdate) {
+            kept.push_back(message);
+        }
+    }
+    for (const MSG& again : kept) {
+        PostMessageW(again.hwnd, again.message, again.wParam, again.lParam);
+    }
     if (quit) {
         PostQuitMessage(static_cast<int>(exitCode));
     }
 }
 
-} // namespace
-
-void LookAtQueue() {
-    if (!writingRun) {
-        return;
+// Outside a run: everything queued is dispatched as the dialog's own loop would, so the window
+// paints, moves and takes a close request; the dialog procedure only notes the close while a wait
+// is in progress, and the handling ends once the exchange has returned.
+void DispatchQueued() {
+    dispatching = true;
+    bool quit = false;
+    WPARAM exitCode = 0;
+    MSG message;
+    for (int count = 0; count < MessagesPerLook && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
+         ++count) {
+        if (message.message == WM_QUIT) {
+            quit = true;
+            exitCode = message.wParam;
+            break;
+        }
+        if (mainDialog == nullptr || !IsDialogMessageW(mainDialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
+    if (quit) {
+        PostQuitMessage(static_cast<int>(exitCode));
+    }
+    dispatching = false;
+}
+
+// While a run writes: looks without dispatching anything posted, and paints.
+void LookWhileWriting() {
     // A look is a call into the system that the block loop would otherwise pay on every block
     // (about 0.1 ms of its 21): between blocks it is made every LookSpacingMilliseconds.
     const ULONGLONG now = GetTickCount64();
@@ -72,6 +113,25 @@ void LookAtQueue() {
     }
 }
 
+} // namespace
+
+void WatchAppState(AppState* app) {
+    watchedApp = app;
+}
+
+bool LookAtQueue() {
+    if (writingRun) {
+        LookWhileWriting();
+    } else if (watchedApp != nullptr && watchedApp->holdDeviceEvents && !dispatching) {
+        DispatchQueued();
+    }
+    return watchedApp == nullptr || (!watchedApp->openUnitRemoved && !watchedApp->closeRequested);
+}
+
+bool IsDispatchingInAWait() {
+    return dispatching;
+}
+
 void BeginWritingRun(HWND dialog) {
     writingRun = true;
     lastLook = 0;
@@ -84,7 +144,7 @@ void BeginWritingRun(HWND dialog) {
 
 void EndWritingRun(HWND dialog) {
     writingRun = false;
-    DropQueuedInput();
+    DropQueuedInput(dialog);
     const auto destroy =
         AsCall<ShutdownBlockReasonDestroyCall>(LookUpInUser32("ShutdownBlockReasonDestroy"));
     if (destroy != nullptr) {

@@ -1,27 +1,41 @@
 #pragma once
-// While an update writes the unit, the dialog's thread runs the update and no message loop. The
-// system calls a thread hung when it has not looked at its queue for 5 s: it then lists the
-// program as not responding, drops the device notifications sent to it, and a shutdown meets a
-// program that does not answer. So every wait of the run looks at the queue now and then.
+// The dialog's thread waits for the unit without a message loop: during an update, and outside
+// one while it looks for the unit (at start, on an arrival). The system calls a thread hung when it
+// has not looked at its queue for 5 s: it then lists the program as not responding, drops the
+// device notifications sent to it, and a shutdown meets a program that does not answer. So every
+// wait looks at the queue now and then.
+#include "ui/AppState.h"
+
 #include <windows.h>
 
-// The longest a wait of the run goes without looking at the queue.
+// The longest a wait goes without looking at the queue.
 inline constexpr DWORD QueueLookMilliseconds = 250;
 
 // True from BeginWritingRun to EndWritingRun.
 extern bool writingRun;
 
+// The state whose handling the looks serve; set once at start. Without it a look only paints
+// during a run and never ends a wait.
+void WatchAppState(AppState* app);
+
 // Called by the waits of the clock and of the HID transfers, at least every
-// QueueLookMilliseconds. While a run writes, and unless it looked within the last 50 ms: looks at
-// the queue without dispatching posted or input messages (messages sent from other threads are
-// delivered, as by every look), then paints what is invalid in the thread's windows. Does
-// nothing otherwise.
-void LookAtQueue();
+// QueueLookMilliseconds.
+// - While a run writes, and unless it looked within the last 50 ms: looks at the queue without
+//   dispatching posted or input messages (messages sent from other threads are delivered, as by
+//   every look), then paints what is invalid in the thread's windows.
+// - While a handling outside a run waits for the unit: dispatches what is queued, so that the
+//   window paints and a close request reaches the dialog (which only notes it then).
+// False when the wait should end now: the open unit's removal or a close request was noted.
+bool LookAtQueue();
+
+// True while a look outside a run dispatches messages: what the dialog procedure is given then
+// must not close the unit or end the dialog, only be noted.
+bool IsDispatchingInAWait();
 
 // The run begins to write: waits look at the queue, and a shutdown or logoff is refused with the
 // reason shown by the system.
 void BeginWritingRun(HWND dialog);
-// The run has ended: mouse and keyboard input and close requests given meanwhile are dropped (a
-// WM_QUIT met on the way is posted again), the shutdown reason is withdrawn, and the keyboard
-// focus goes back to "Beenden" when the dialog is active and nothing has it.
+// The run has ended: mouse and keyboard input, close requests and button commands given meanwhile
+// are dropped (a WM_QUIT met on the way is posted again), the shutdown reason is withdrawn, and
+// the keyboard focus goes back to "Beenden" when the dialog is active and nothing has it.
 void EndWritingRun(HWND dialog);

@@ -18,6 +18,10 @@
 //   HalvernUiDriver hung-watch [timeout]         from the progress window's start to its end, asks
 //                                                every 100 ms whether the system takes the dialog
 //                                                or the progress window for hung
+//   HalvernUiDriver watch-dialog <ms>            waits for the dialog to be visible, prints how long
+//                                                that took, then asks every 100 ms for the rest of
+//                                                ms whether the system takes it for hung, and
+//                                                what the notice held meanwhile (empty or not)
 //   HalvernUiDriver end-session                  WM_QUERYENDSESSION to the dialog: answer=0|1
 //   HalvernUiDriver rect <id>                    a control's screen rectangle (0: the dialog's)
 //   HalvernUiDriver hold-name <ms> [event]       holds the single-copy name for ms (event: as an
@@ -511,6 +515,40 @@ int HungWatch(DWORD timeoutMs) {
     return IsWindow(progress) ? Missing(L"end of the progress window", timeoutMs) : 0;
 }
 
+int WatchDialog(DWORD ms) {
+    const DWORD start = GetTickCount();
+    HWND dialog = WaitFor(
+        []() -> HWND {
+            HWND found = FindMainDialog();
+            return found != nullptr && IsWindowVisible(found) ? found : nullptr;
+        },
+        ms);
+    if (dialog == nullptr) {
+        return Missing(L"visible dialog", ms);
+    }
+    std::printf("visibleAfterMs=%lu\n", GetTickCount() - start);
+    // GetWindowTextLengthW of a control sends nothing to the other process, so it answers while
+    // the dialog waits.
+    std::printf("noticeEmptyWhenVisible=%d\n",
+                GetWindowTextLengthW(GetDlgItem(dialog, 40004)) == 0 ? 1 : 0);
+    DWORD hungSince = 0, longestHung = 0;
+    int samples = 0, hung = 0;
+    while (IsWindow(dialog) && GetTickCount() - start < ms) {
+        const DWORD now = GetTickCount();
+        ++samples;
+        if (IsHungAppWindow(dialog)) {
+            ++hung;
+            hungSince = hungSince == 0 ? now : hungSince;
+            longestHung = std::max(longestHung, now - hungSince);
+        } else {
+            hungSince = 0;
+        }
+        Sleep(100);
+    }
+    std::printf("samples=%d\nhung=%d\nlongestHungMs=%lu\n", samples, hung, longestHung);
+    return 0;
+}
+
 int EndSession() {
     HWND dialog = FindMainDialog();
     DWORD_PTR answer = 0;
@@ -603,6 +641,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"hung-watch") {
         return HungWatch(TimeoutArg(argc, argv, 2));
+    }
+    if (command == L"watch-dialog" && argc >= 3) {
+        return WatchDialog(static_cast<DWORD>(_wtoi(argv[2])));
     }
     if (command == L"end-session") {
         return EndSession();

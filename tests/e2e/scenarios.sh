@@ -186,6 +186,86 @@ scenario_arrival_and_removal() {
     expect_value "$DUMP" control.1002.enabled 1
 }
 
+# A unit that never answers: the window comes first and stays alive over the whole wait; plugged
+# in while the program is idle, a real click on "Beenden" during the wait ends the program at
+# once. Two units: when the one in use is pulled, the other is found.
+scenario_silent_unit_and_second_unit() {
+    ctl plug fault=0x08:noanswer >/dev/null || fail "plug of the silent unit failed"
+    local begin watch
+    start_program
+    # Started together with the program: its time to a visible dialog includes Wine's start.
+    watch=$(ui watch-dialog 12000) || fail "no visible dialog"
+    figure "silent unit at start: dialog visible $(value_of "$watch" visibleAfterMs) ms after \
+the start, taken for hung $(value_of "$watch" hung) of $(value_of "$watch" samples) samples \
+(longest $(value_of "$watch" longestHungMs) ms) over the next 12 s"
+    expect_value "$watch" noticeEmptyWhenVisible 1
+    expect_value "$watch" hung 0
+    settle "$(msg 40017)"
+    stop_program
+    ctl unplug >/dev/null
+
+    start_program
+    settle "$(msg 40017)"
+    ctl plug fault=0x08:noanswer >/dev/null || fail "plug of the silent unit failed"
+    sleep 1.5
+    local quit qx qy end
+    quit=$(ui rect 2) || fail "no Beenden to click"
+    qx=$((($(value_of "$quit" left) + $(value_of "$quit" right)) / 2))
+    qy=$((($(value_of "$quit" top) + $(value_of "$quit" bottom)) / 2))
+    begin=$(date +%s.%N)
+    xdotool mousemove "$qx" "$qy" click 1 || fail "xdotool failed"
+    local until=$((SECONDS + 8))
+    while program_running && [ "$SECONDS" -lt "$until" ]; do sleep 0.05; done
+    end=$(date +%s.%N)
+    if program_running; then
+        fail "the program did not end on a click during the wait"
+    else
+        wait "$program_pid"
+        local code=$?
+        program_pid=""
+        [ "$code" -eq 0 ] || fail "exit code $code"
+        figure "$(printf 'click on Beenden during the wait for a silent unit: ended after %.2f s' \
+            "$(echo "$end - $begin" | bc)")"
+    fi
+    ctl unplug >/dev/null
+
+    ctl plug pid=1 >/dev/null || fail "plug of the TESSAVO failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.40010.text "TESSAVO"
+    ctl plug pid=2 >/dev/null || fail "plug of the MERROWIN failed"
+    ctl unplug pid=1 >/dev/null || fail "unplug of the TESSAVO failed"
+    ui wait-text 40010 MERROWIN 20000 >/dev/null || fail "the second unit was not found"
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.1002.enabled 1
+    ctl unplug pid=2 >/dev/null
+}
+
+# Pulled during the 4 s after the erase: the run stops at once and says that the unit is gone.
+scenario_pull_during_erase_pause() {
+    ctl plug >/dev/null || fail "plug failed"
+    start_program
+    settle "$(msg 40000 | cut -c1-40)"
+    ui click 1002 || fail "could not click Update"
+    local until=$((SECONDS + 30))
+    until [ "$(ctl state | sed -n 's/^command_0x1E=//p')" = 1 ] || [ "$SECONDS" -ge "$until" ]; do
+        sleep 0.1
+    done
+    sleep 1.5
+    local begin end box
+    begin=$(date +%s.%N)
+    ctl unplug >/dev/null || fail "unplug failed"
+    box=$(ui box 10000) || fail "no failure box"
+    end=$(date +%s.%N)
+    figure "$(printf 'pull during the erase pause: failure box %.2f s after the unplug' \
+        "$(echo "$end - $begin" | bc)")"
+    expect_value "$box" caption "$(msg 40002)"
+    expect_prefix "$box" text "$(msg 40022)"
+    ui answer 1 5000 >/dev/null || fail "could not close the box"
+    settle "$(msg 40030)"
+    if grep -q '^command_0x1[BF]=' <<<"$(ctl state)"; then fail "requests after the pull"; fi
+}
+
 scenario_foreign_device() {
     start_program
     settle "$(msg 40017)"

@@ -281,6 +281,7 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         std::u16string notice;
         bool unitOpen;
         std::uint32_t requests; // sent to the unit by the run
+        bool notified = true;   // the removal's notice reaches the dialog
     };
     const std::vector<Case> cases = {
         {"pulled during the erase's own wait", 2, 0, false,
@@ -289,6 +290,9 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         {"pulled between two blocks", 8, 0, false, gone, failedNotice, false, 7},
         {"pulled while a block waits for its reply", 0, 6, false,
          gone + u"\r\nDas System meldet Fehlercode 0xfffffffd-0x0000048f", failedNotice, false, 6},
+        {"pulled, the read fails before the notice comes", 0, 6, false,
+         gone + u"\r\nDas System meldet Fehlercode 0xfffffffd-0x0000048f", failedNotice, false, 6,
+         false},
         {"pulled, then another unit plugged in", 8, 0, true, gone,
          CatalogueText(MessageReadyNotice), true, 7},
         {"pulled after the last block", 10, 0, false, u"", removedNotice, false, 9},
@@ -307,8 +311,10 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         bool unitKeptOpen = false;
         const auto pull = [&] {
             rig->hid.interfaces[0].present = false;
-            HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
-                               DeviceEvent(DeviceTypeInterface, unitPath).Data());
+            if (c.notified) {
+                HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
+                                   DeviceEvent(DeviceTypeInterface, unitPath).Data());
+            }
             if (c.plugOther) {
                 rig->hid.interfaces.push_back(MakeUnitInterface(*other, otherPath));
                 HandleDeviceChange(rig->app, DeviceArrivalEvent,

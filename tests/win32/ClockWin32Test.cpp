@@ -49,17 +49,20 @@ TEST(Win32Clock, EndsOnlyWhatItBegan) {
 }
 
 int looks = 0;
-void CountLook() {
-    ++looks;
+int stopAtLook = 0; // the look that says the pause must end; 0: none
+bool CountLook() {
+    return ++looks != stopAtLook;
 }
 
-// A pause looks at the queue at its start and after every slice, and still lasts its length.
+// A pause looks at the queue at its start and after every slice, and still lasts its length,
+// unless a look says it must end (the unit was pulled): then it ends there.
 TEST(Win32Clock, PauseLooksAtTheQueueInSlicesAndKeepsItsLength) {
     const std::uint32_t lengths[] = {5, 10, 55};
     for (const std::uint32_t length : lengths) {
         SCOPED_TRACE(length);
         Win32ClockState state;
         state.whileWaiting = CountLook;
+        stopAtLook = 0;
         state.waitSliceMilliseconds = 10;
         const Clock clock = MakeWin32Clock(state);
         looks = 0;
@@ -71,6 +74,16 @@ TEST(Win32Clock, PauseLooksAtTheQueueInSlicesAndKeepsItsLength) {
         EXPECT_GE(1000 * (end.QuadPart - start.QuadPart),
                   std::int64_t{length} * frequency.QuadPart);
         EXPECT_GE(looks, static_cast<int>((length + 9) / 10));
+    }
+    for (const int stop : {1, 3}) {
+        Win32ClockState state;
+        state.whileWaiting = CountLook;
+        state.waitSliceMilliseconds = 10;
+        const Clock clock = MakeWin32Clock(state);
+        looks = 0;
+        stopAtLook = stop;
+        clock.Pause(clock.context, 60000);
+        EXPECT_EQ(looks, stop);
     }
 }
 

@@ -200,6 +200,25 @@ TEST_F(ExchangeTest, StalledWriteIsGivenUpAndTheNextOneGoesThrough) {
     drainer.join();
 }
 
+// A look between two slices that says stop (the unit was pulled, the user closed the program)
+// gives the read up at once; a reply that comes later goes to the next read.
+TEST_F(ExchangeTest, ReadGivenUpWhenALookSaysStop) {
+    PipeUnit unit(64);
+    state.exchangeTimeoutMilliseconds = 60000;
+    state.waitSliceMilliseconds = 10;
+    state.whileWaiting = [] { return false; };
+    Report abandoned{};
+    EXPECT_FALSE(
+        host.ReadReport(host.context, unit.Host(), abandoned.data(), abandoned.size(), &delivered));
+    EXPECT_EQ(host.GetLastSystemError(host.context), std::uint32_t{ERROR_OPERATION_ABORTED});
+    state.whileWaiting = nullptr;
+    ASSERT_TRUE(unit.Send(answer));
+    Report next{};
+    EXPECT_TRUE(host.ReadReport(host.context, unit.Host(), next.data(), next.size(), &delivered));
+    EXPECT_EQ(next, answer);
+    EXPECT_EQ(abandoned, Report{});
+}
+
 TEST_F(ExchangeTest, UnitGoneFailsAtOnceWithTheSystemsReason) {
     PipeUnit unit(64);
     state.exchangeTimeoutMilliseconds = 5000;
