@@ -509,6 +509,21 @@ TEST_F(Presence, EventsWhileTheIncompatibleBoxIsOpenAreHandledAfterItsNotice) {
     EXPECT_EQ(*app.unit.devicePath, otherUnitPath);
 }
 
+// Arrivals noted in a row (a flapping cable) are one look at the bus afterwards.
+TEST_F(Presence, HeldArrivalsInARowAreOneLook) {
+    Plug(Attached::NoController);
+    bool flapped = false;
+    hid.whileReading = [&] {
+        for (int i = 0; i < 30 && !flapped; ++i) {
+            EXPECT_TRUE(Arrive());
+        }
+        flapped = true;
+    };
+    RunInitialPresenceCheck(app);
+    EXPECT_EQ(std::count(hid.calls.begin(), hid.calls.end(), "list"), 2);
+    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageNoControllerNotice)));
+}
+
 // A record is read only within its own size (any program can send one): a record too short for
 // a path, or a path without its terminator inside the record, is none of ours.
 TEST_F(Presence, DeviceEventRecordsAreReadWithinTheirSize) {

@@ -97,6 +97,11 @@ TEST(UpdateDialogTest, UpdateShowsACentredProgressWindowThatAdvancesAndEndsWithV
     ASSERT_NE(dialog, nullptr);
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
+    // The first look at the unit runs from the dialog's queue.
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
 
     // The unit was found ready when the dialog started.
     ASSERT_TRUE(IsWindowEnabled(GetDlgItem(dialog, ControlUpdate)));
