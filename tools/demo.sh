@@ -94,10 +94,18 @@ stop() {
     echo "Demo: $(($(date +%s) - HALVERN_DEMO_STARTED)) s in all"
 }
 trap stop EXIT
-notice() { ui dump 5000 | sed -n 's/^control\.40004\.text=//p'; }
+notice() { ui dump 5000 | sed -n 's/^control\.40004\.text=//p' | sed 's/\\r\\n/\n/g'; }
 
-if ! ui wait-text 40004 "bereit zum Update" 30000 >/dev/null; then
-    picture not-ready "the dialog's notice"
+# The dialog shows the outcome of its first look for the unit (bounded: 30 s); ready is the
+# notice that says so, with "Update" enabled.
+for _ in $(seq 1 30); do
+    dump=$(ui dump 1000 2>/dev/null || true)
+    if grep -q '^control\.40004\.text=.' <<<"$dump"; then break; fi
+    sleep 1
+done
+if ! grep -q '^control\.40004\.text=.*erkannt und bereit zum Update' <<<"$dump" ||
+    ! grep -qx 'control\.1002\.enabled=1' <<<"$dump"; then
+    picture not-ready "the dialog's notice: the unit is not ready"
     echo "The unit is not ready for the update: $(notice)" >&2
     exit 1
 fi
@@ -115,7 +123,10 @@ fi
 # The "writing" picture once the unit holds a quarter of the image (bounded: 120 s). The progress
 # window comes after the erase and its pause (about 5 s).
 image_bytes=$(sed -n 's/.*CarriedFirmwareSize = \([0-9]*\);/\1/p' "$build/generated/FirmwareVersion.h")
-if ui progress 20000 >/dev/null 2>&1; then
+for _ in $(seq 1 20); do
+    if ui progress 1000 >/dev/null 2>&1 || ! ui no-box 0 >/dev/null 2>&1; then break; fi
+done
+if ui progress 0 >/dev/null 2>&1; then
     deadline=$((SECONDS + 120))
     while [ "$SECONDS" -lt "$deadline" ] && ui progress 0 >/dev/null 2>&1; do
         written=$(wine "$simctl" state | tr -d '\r' | sed -n 's/^flashHighWater=//p')
@@ -163,7 +174,7 @@ if [ "$outcome" = completed ] && [ -n "$flashed" ]; then
 fi
 echo "The update did not complete after $(seconds "$started" "$ended") s." >&2
 if [ "$outcome" = failed ]; then
-    sed -n 's/^text=/The program reports: /p' <<<"$box" >&2
+    sed -n 's/^text=/The program reports: /p' <<<"$box" | sed 's/\\r\\n/\n/g' >&2
 elif [ "$outcome" = completed ]; then
     echo "The program reports success, but the unit does not hold the image." >&2
 else
