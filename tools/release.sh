@@ -157,9 +157,12 @@ if [ -z "$pkcs12" ]; then
         "program, and nothing proves to them that it is the vendor's."
 else
     # The name in the signature is the one in the program's version resource.
-    x86_64-w64-mingw32-windres -i "$program" -O rc >"$work/resources.rc" 2>"$work/windres.log" ||
-        fail "windres could not read the resources of $program: $(head -n 1 "$work/windres.log" |
-            sed 's/^[^:]*windres: //' | cut -c 1-200)"
+    if ! x86_64-w64-mingw32-windres -i "$program" -O rc >"$work/resources.rc" 2>"$work/windres.log"
+    then
+        why=$(head -n 1 "$work/windres.log")
+        why=${why#*windres: }
+        fail "windres could not read the resources of $program: $(cut -c 1-200 <<<"${why#"$program: "}")"
+    fi
     name=$(sed -n 's/^ *VALUE "FileDescription", "\(.*\)"\r\?$/\1/p' "$work/resources.rc")
     [ -n "$name" ] || fail "no FileDescription in the version resource of $program"
     sign=(osslsigncode sign -pkcs12 "$pkcs12" -readpass /dev/stdin -h sha256 -n "$name" -i "$url"
