@@ -5,7 +5,8 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LC_ALL=C.UTF-8
 # The prefix of tools/run.sh, so that tools/replug.sh reaches the program that run.sh started.
 export WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix-run}"
-build="$root/build/windows"
+# HALVERN_BUILD: another build tree of the windows preset (the test of the demo gives its own).
+build="${HALVERN_BUILD:-$root/build/windows}"
 program="$build/win32/HalvernUpdater.exe"
 simctl="$build/sim/wine/HalvernSimCtl.exe"
 uidriver="$build/tests/e2e/HalvernUiDriver.exe"

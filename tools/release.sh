@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
+# usage: bash tools/release.sh [--pkcs12 FILE --url URL [signing options]] [--program FILE] [--out DIR]
 # The release: builds HalvernUpdater.exe (windows preset), signs it with Authenticode when a key is
 # given, verifies the signature, and writes build/release/ with the program and SHA256SUMS.
-#   bash tools/release.sh [--pkcs12 FILE --url URL] [--password-file FILE] [--ca-file FILE]
-#                         [--timestamp URL] [--signing-time TIME] [--program FILE] [--out DIR]
+# Options take their value as the next word or after "=" (--out=DIR).
 # --pkcs12        the vendor's code-signing key with its certificate (and chain), as PKCS#12;
 #                 without it the release is unsigned.
 # --url           the vendor's web address, shown with the program's name in the signature.
+# Signing options:
 # The key's password: the first line of --password-file FILE, else the environment variable
 # HALVERN_SIGN_PASSWORD; never on the command line, where every user of the machine can read it.
 # --ca-file       the CA certificates (PEM) to check the signature against; without it the system's
@@ -15,9 +16,13 @@
 # --signing-time  seconds since 1970 or a date; default the commit's date, so that two runs give
 #                 the same bytes.
 # --program       release this program instead of building the windows preset.
-# --out           the release folder (default build/release).
+# --out           the release folder (default build/release); it holds the release and nothing
+#                 else, so a folder with other files in it is refused.
+# -h, --help      this help
+# To try a signed release, tools/make-trial-key.sh makes a throw-away key.
 # A failure prints one line and exits with 1; the release folder then holds no program and no
-# checksum file: they are written beside it and moved in when everything passed.
+# checksum file: both are written into a folder beside it, which replaces the release folder in
+# one rename once everything passed, so the program never shows without its checksum.
 set -euo pipefail
 caller="$PWD"
 cd "$(dirname "$0")/.."
@@ -25,14 +30,8 @@ root="$PWD"
 
 # shellcheck source=tools/options.sh
 source tools/options.sh
-usage="bash tools/release.sh [--pkcs12 FILE --url URL] [--password-file FILE] [--ca-file FILE] \
-[--timestamp URL] [--signing-time TIME] [--program FILE] [--out DIR]"
-SplitOptions "$usage" --pkcs12= --url= --password-file= --ca-file= --timestamp= --signing-time= \
+SplitOptions --pkcs12= --url= --password-file= --ca-file= --timestamp= --signing-time= \
     --program= --out= -- "$@"
-if [ "${#unit_options[@]}" -gt 0 ]; then
-    echo "unexpected argument ${unit_options[0]}; usage: $usage" >&2
-    exit 2
-fi
 # A file named by the caller, relative to the folder the caller is in.
 file_option() {
     local value
@@ -71,6 +70,9 @@ fi
 # Nothing of an earlier release stays: after a failure there is no file to mistake for this one.
 mkdir -p "$out"
 rm -f "$out/HalvernUpdater.exe" "$out/SHA256SUMS"
+others=$(ls -A "$out")
+[ -z "$others" ] ||
+    fail "the release folder $out holds other files ($(paste -sd ' ' <<<"$others" | cut -c 1-100))"
 work=$(mktemp -d "$out.partial.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM HUP
@@ -155,8 +157,13 @@ if [ -z "$pkcs12" ]; then
         "program, and nothing proves to them that it is the vendor's."
 else
     # The name in the signature is the one in the program's version resource.
-    name=$(x86_64-w64-mingw32-windres -i "$program" -O rc |
-        sed -n 's/^ *VALUE "FileDescription", "\(.*\)"\r\?$/\1/p')
+    if ! x86_64-w64-mingw32-windres -i "$program" -O rc >"$work/resources.rc" 2>"$work/windres.log"
+    then
+        why=$(head -n 1 "$work/windres.log")
+        why=${why#*windres: }
+        fail "windres could not read the resources of $program: $(cut -c 1-200 <<<"${why#"$program: "}")"
+    fi
+    name=$(sed -n 's/^ *VALUE "FileDescription", "\(.*\)"\r\?$/\1/p' "$work/resources.rc")
     [ -n "$name" ] || fail "no FileDescription in the version resource of $program"
     sign=(osslsigncode sign -pkcs12 "$pkcs12" -readpass /dev/stdin -h sha256 -n "$name" -i "$url"
         -time "$signing_time")
@@ -173,6 +180,7 @@ else
 fi
 
 (cd "$work/release" && sha256sum HalvernUpdater.exe >SHA256SUMS)
-mv -f "$released" "$work/release/SHA256SUMS" "$out/"
+# rename(2) replaces the empty release folder with the finished one: both files at once.
+mv -T "$work/release" "$out" || fail "could not move the release into $out (is it empty?)"
 echo "Release in $out: HalvernUpdater.exe ($(stat -c %s "$out/HalvernUpdater.exe") bytes), SHA256SUMS"
 cat "$out/SHA256SUMS"

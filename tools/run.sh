@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
+# usage: bash tools/run.sh [--no-unit] [key=value...]
 # Installs what is missing, builds HalvernUpdater.exe and the simulated programming unit (windows
 # preset), plugs a simulated TESSAVO with a controller ready for the update into Wine's HID stack
 # and starts the program under Wine in the build tree's prefix: press "Update" and watch the flash;
 # `bash tools/replug.sh` pulls the cable and plugs it in again. Without a display it runs inside
-# Xvfb, saves a screenshot of the dialog to build/screenshots/ and then closes the program the way
-# the close box would.
-#   bash tools/run.sh [--no-unit] [key=value...]   unit options as for HalvernSimCtl plug, in any order
+# Xvfb, saves a picture of the dialog to build/screenshots/ once it has painted and then closes the
+# program the way the close box would; it ends with the program's exit code.
+#   --no-unit    start without a unit plugged in
+#   key=value    options of the simulated unit, in any order: pid=2 (a MERROWIN), cfw=0x0408 (the
+#                controller has 4.8 already), boot=1, state=2, fault=0x1E:error:0x0E55, ...
+#                (all of them: README.md, "The simulated unit")
+#   -h, --help   this help
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
 # shellcheck source=tools/options.sh
 source tools/options.sh
-SplitOptions "bash tools/run.sh [--no-unit] [key=value...]" --inside-xvfb --no-unit -- "$@"
+SplitOptions --inside-xvfb --no-unit key=value -- "$@"
 inside=""
 if HasOption --inside-xvfb; then inside=1; fi
 plug_unit=1
@@ -26,6 +31,8 @@ fi
 # The prefix, the program and the unit's controller, shared with tools/replug.sh and tools/demo.sh.
 # shellcheck source=tools/demo-env.sh
 source "$root/tools/demo-env.sh"
+# shellcheck source=tools/screenshots.sh
+source "$root/tools/screenshots.sh"
 # The dialog's caption is the product name and version of the program's version resource, as
 # the build wrote them.
 version_value() {
@@ -39,7 +46,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "$inside" ]; then
     # A wineserver of this prefix left from a run without a display (tools/replug.sh) would keep
     # the program from opening its window inside Xvfb.
     wineserver -k >/dev/null 2>&1 || true
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-xvfb "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$script_file" --inside-xvfb "$@"
 fi
 unplug_all
 if [ -n "$plug_unit" ]; then
@@ -66,30 +73,9 @@ if ! xwininfo -root -tree 2>/dev/null | grep -qF "\"$caption\""; then
     wineserver -k || true
     exit 1
 fi
-# The first paint is over when the dialog shows more than its background and two captures a
-# moment apart are the same (bounded: 10 s).
-window=$(xwininfo -root -tree | grep -F "\"$caption\"" | awk 'NR == 1 {print $1}')
-frame=$(mktemp --suffix=.ppm)
-previous=""
-painted=""
-for _ in $(seq 1 50); do
-    current=""
-    if import -window "$window" "$frame" 2>/dev/null &&
-        [ "$(identify -format %k "$frame" 2>/dev/null || echo 0)" -gt 16 ]; then
-        current=$(md5sum <"$frame")
-    fi
-    if [ -n "$current" ] && [ "$current" = "$previous" ]; then
-        painted=1
-        break
-    fi
-    previous=$current
-    sleep 0.2
-done
-rm -f "$frame"
-if [ -z "$painted" ]; then echo "the dialog did not settle within 10 s; taking it as it is" >&2; fi
 mkdir -p "$root/build/screenshots"
 shot="$root/build/screenshots/HalvernUpdater-$(date -u +%Y%m%d-%H%M%S).png"
-import -window root "$shot"
+ShotProgram "$shot"
 echo "Screenshot: $shot"
 
 # taskkill without /F sends WM_CLOSE: the dialog ends as after a click on its close box.

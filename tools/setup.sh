@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
-# Installs everything the project needs on a Debian 12 machine (as root, or through sudo).
+# usage: bash tools/setup.sh
+# Installs what the project needs and is missing on a Debian 12 machine (as root, or through
+# sudo): CMake, Ninja, g++, clang, GoogleTest, Google Benchmark, MinGW-w64, Wine, Xvfb, xdotool,
+# ImageMagick, osslsigncode, OpenSSL. Nothing to do when all of it is there; the other scripts
+# run it first.
+#   -h, --help   this help
 set -euo pipefail
+# shellcheck source=tools/options.sh
+source "$(dirname "$0")/options.sh"
+SplitOptions -- "$@"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive

@@ -116,6 +116,14 @@ bool ApplyBool(bool& field, std::string_view text) {
     return false;
 }
 
+// Every key ApplyUnitOption reads, for the answer to an unknown one (tools/options.sh reads the
+// names from this list too, to refuse a mistyped option before it builds anything).
+constexpr const char* unitKeys[] = {
+    "vid",       "pid",       "in",        "out",        "boot",      "state",
+    "detail",    "unitfw",    "unitinfo",  "ctype",      "cboot",     "cfw",
+    "flashedfw", "delay",     "racefix",   "unplugat",   "bootbyte1", "boothalf",
+    "bootword1", "bootword2", "bootbyte2", "bootmemory", "fault"};
+
 } // namespace
 
 std::string ApplyUnitOption(SimUnitConfig& config, std::string_view word) {
@@ -177,7 +185,12 @@ std::string ApplyUnitOption(SimUnitConfig& config, std::string_view word) {
         known = false;
     }
     if (!known) {
-        return "unknown key: " + std::string(word);
+        std::string message = "unknown key: " + std::string(word) + "; the keys are";
+        for (const char* name : unitKeys) {
+            message += " ";
+            message += name;
+        }
+        return message;
     }
     if (!ok) {
         return "bad value: " + std::string(word);

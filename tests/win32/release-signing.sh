@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tools/release.sh with a certificate authority made here and thrown away: the signature verifies,
+# tools/release.sh with throw-away keys of tools/make-trial-key.sh: the signature verifies,
 # a changed byte breaks it, the signed program runs under Wine, signing only adds the signature to
 # the program, two runs give the same bytes, a wrong key leaves nothing in the release folder.
 #   release-signing.sh <source dir> <program> <ui driver>    (WINEPREFIX: the prefix to run in)
@@ -22,44 +22,30 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
-# The CA and its code-signing certificates: valid for a day, expired, and one of another CA.
-printf '%s\n' '[ca]' 'default_ca = c' '[c]' 'database = index.txt' 'new_certs_dir = .' 'serial = serial' \
-    'default_md = sha256' 'policy = p' 'unique_subject = no' '[p]' 'commonName = supplied' '[signer]' \
-    'keyUsage = critical, digitalSignature' 'extendedKeyUsage = codeSigning' >ca.cnf
-: >index.txt
-echo 01 >serial
-echo "throw away 1" >password.txt
+# Throw-away keys of tools/make-trial-key.sh: one valid for a day, one expired, one of another CA.
+for key in "trial --days 1" "expired --expired" "other"; do
+    # shellcheck disable=SC2086
+    bash "$source_dir/tools/make-trial-key.sh" $key >/dev/null || exit 1
+done
 echo "not it" >wrong-password.txt
-{
-    for ca in ca other-ca; do
-        openssl req -x509 -newkey rsa:2048 -noenc -keyout $ca.key -out $ca.pem -days 1 \
-            -subj "/CN=Throwaway $ca" -addext basicConstraints=critical,CA:true
-    done
-    openssl req -newkey rsa:2048 -noenc -keyout signer.key -out signer.csr -subj "/CN=Throwaway Signer"
-    issue() { openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in signer.csr \
-        -extensions signer "$@"; }
-    issue -days 1 -out signer.pem
-    issue -startdate 20200101000000Z -enddate 20200102000000Z -out expired.pem
-    for cert in signer expired; do
-        openssl pkcs12 -export -inkey signer.key -in $cert.pem -certfile ca.pem \
-            -passout file:password.txt -out $cert.p12
-    done
-} >openssl.log 2>&1 || { cat openssl.log; exit 1; }
 
 release() {
     bash "$source_dir/tools/release.sh" --program "$program" --url https://example.invalid/halvern \
         --signing-time 2026-01-01T00:00:00Z "$@"
 }
 started=$(date +%s%N)
-release --pkcs12 signer.p12 --password-file password.txt --ca-file ca.pem --out one >one.log 2>&1 ||
+release --pkcs12 trial/trial.p12 --password-file trial/password.txt --ca-file trial/ca.pem --out one \
+    >one.log 2>&1 ||
     fail "the release failed: $(cat one.log)"
 echo "release command: $((($(date +%s%N) - started) / 1000000)) ms"
-HALVERN_SIGN_PASSWORD="throw away 1" release --out two --ca-file ca.pem --pkcs12 signer.p12 >/dev/null ||
+HALVERN_SIGN_PASSWORD="$(cat trial/password.txt)" \
+    release --out=two --ca-file trial/ca.pem --pkcs12=trial/trial.p12 >/dev/null ||
     fail "the release with the password from the environment failed"
 signed=one/HalvernUpdater.exe
 cmp "$signed" two/HalvernUpdater.exe || fail "two releases with the same key and time differ"
 (cd one && sha256sum --check --strict SHA256SUMS) || fail "SHA256SUMS does not fit"
-osslsigncode verify -CAfile ca.pem -in "$signed" | tee verify.txt || fail "the signed program does not verify"
+osslsigncode verify -CAfile trial/ca.pem -in "$signed" | tee verify.txt ||
+    fail "the signed program does not verify"
 grep -q 'Signing time: Jan  1 00:00:00 2026 GMT' verify.txt || fail "not signed at the given time"
 echo "unsigned: $(stat -c %s "$program") bytes, signed: $(stat -c %s "$signed") bytes"
 unsigned=$(bash "$source_dir/tools/release.sh" --program "$program" --out unsigned 2>&1)
@@ -82,7 +68,7 @@ section() { echo $((16#$(x86_64-w64-mingw32-objdump -h "$program" | awk -v s="$1
 table=$(u32 "$signed" $((pe + 168)))
 der_end=$((table + 8 + 4 + $(od -An -t u2 --endian=big -j $((table + 10)) -N 2 "$signed")))
 name=$(grep -boa "ORVALDA HALVERN 160 Firmware Updater" "$signed" | tail -1 | cut -d: -f1)
-subject=$(grep -boa "Throwaway Signer" "$signed" | tail -1 | cut -d: -f1)
+subject=$(grep -boa "Trial Signer" "$signed" | tail -1 | cut -d: -f1)
 positions=(2 $((pe + 4)) $((pe + 24 + 16)) $((pe + 168)) $((pe + 24 + 240)) $(($(section .text) + 4096))
     $(($(section .rsrc) + 40000)) $(($(stat -c %s "$program") - 1)) $((table + 168)) "$name" "$subject"
     $((der_end - 1)))
@@ -91,7 +77,7 @@ for at in "${positions[@]}"; do
     cp "$signed" changed.exe
     byte=$(od -An -t u1 -j "$at" -N 1 changed.exe | tr -d ' ')
     printf '%b' "\\0$(printf %o $((byte ^ 1)))" | dd of=changed.exe bs=1 seek="$at" conv=notrunc 2>/dev/null
-    osslsigncode verify -CAfile ca.pem -in changed.exe >/dev/null 2>&1 &&
+    osslsigncode verify -CAfile trial/ca.pem -in changed.exe >/dev/null 2>&1 &&
         fail "the signature still verifies with byte $at changed"
 done
 
@@ -116,10 +102,10 @@ while IFS='|' read -r what key password ca says; do
     echo "$what: $(cat bad.log)"
     rm -rf bad
 done <<'EOF'
-a missing key file|missing.p12|password.txt|ca.pem|no key file
-a wrong password|signer.p12|wrong-password.txt|ca.pem|wrong password
-an expired certificate|expired.p12|password.txt|ca.pem|expired on
-a signature of another CA|signer.p12|password.txt|other-ca.pem|does not verify
+a missing key file|missing.p12|trial/password.txt|trial/ca.pem|no key file
+a wrong password|trial/trial.p12|wrong-password.txt|trial/ca.pem|wrong password
+an expired certificate|expired/trial.p12|expired/password.txt|trial/ca.pem|expired on
+a signature of another CA|trial/trial.p12|trial/password.txt|other/ca.pem|does not verify
 EOF
 ls -d bad.partial.* one.partial.* 2>/dev/null && fail "a work folder was left"
 [ "$failures" -eq 0 ]
