@@ -18,10 +18,15 @@
 //   HalvernUiDriver hung-watch [timeout]         from the progress window's start to its end, asks
 //                                                every 100 ms whether the system takes the dialog
 //                                                or the progress window for hung
-//   HalvernUiDriver watch-dialog <ms>            waits for the dialog to be visible, prints how long
+//   HalvernUiDriver watch-dialog <ms>            waits for the dialog to be visible, prints how
+//   long
 //                                                that took, then asks every 100 ms for the rest of
 //                                                ms whether the system takes it for hung, and
 //                                                what the notice held meanwhile (empty or not)
+//   HalvernUiDriver send-closes                  sends (not posts) what another program could:
+//                                                WM_CLOSE and the system commands close, move,
+//                                                size and window menu to the dialog, WM_CLOSE to
+//                                                the progress window; prints how many arrived
 //   HalvernUiDriver end-session                  WM_QUERYENDSESSION to the dialog: answer=0|1
 //   HalvernUiDriver rect <id>                    a control's screen rectangle (0: the dialog's)
 //   HalvernUiDriver hold-name <ms> [event]       holds the single-copy name for ms (event: as an
@@ -549,6 +554,35 @@ int WatchDialog(DWORD ms) {
     return 0;
 }
 
+int SendCloses() {
+    HWND dialog = FindMainDialog();
+    HWND progress = FindProgress();
+    if (dialog == nullptr || progress == nullptr) {
+        return Missing(L"dialog with a progress window", 0);
+    }
+    struct Sent {
+        HWND window;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Sent sends[] = {
+        {dialog, WM_CLOSE, 0},
+        {dialog, WM_SYSCOMMAND, SC_CLOSE},
+        {dialog, WM_SYSCOMMAND, SC_MOVE},
+        {dialog, WM_SYSCOMMAND, SC_SIZE},
+        {dialog, WM_SYSCOMMAND, SC_KEYMENU},
+        {progress, WM_CLOSE, 0},
+    };
+    int delivered = 0;
+    for (const Sent& send : sends) {
+        DWORD_PTR result = 0;
+        delivered += SendMessageTimeoutW(send.window, send.message, send.wParam, 0,
+                                         SMTO_ABORTIFHUNG, messageTimeout, &result) != 0;
+    }
+    std::printf("delivered=%d\nprogressKept=%d\n", delivered, IsWindow(progress) ? 1 : 0);
+    return 0;
+}
+
 int EndSession() {
     HWND dialog = FindMainDialog();
     DWORD_PTR answer = 0;
@@ -644,6 +678,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"watch-dialog" && argc >= 3) {
         return WatchDialog(static_cast<DWORD>(_wtoi(argv[2])));
+    }
+    if (command == L"send-closes") {
+        return SendCloses();
     }
     if (command == L"end-session") {
         return EndSession();

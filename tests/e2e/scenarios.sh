@@ -154,7 +154,8 @@ scenario_incompatible() {
     expect_value "$box" text "$(msg 40034 | sed 's/%s/HALVERN 160/')"
     expect_value "$box" icon information
     expect_value "$box" buttonIds 1 # OK
-    expect_value "$box" dialogVisible 0 # the box comes before the dialog is shown
+    # The dialog is on screen before the first look at the unit, so the box comes over it.
+    expect_value "$box" dialogVisible 1
     ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40035)"
     shot incompatible-notice
@@ -417,7 +418,8 @@ scenario_full_update_unfixed_driver() { full_update racefix=0; }
 
 # During a whole flash the system never takes the program for hung; a logoff is refused; what the
 # user clicks and types meanwhile (a real click on the disabled "Beenden", a click on the close
-# box, Escape) is dropped, so the program stays open with the success notice.
+# box, Escape) and the closes another program sends are dropped, so the program stays open with
+# the success notice.
 scenario_alive_during_update() {
     ctl plug >/dev/null || fail "plug failed"
     start_program
@@ -434,6 +436,12 @@ scenario_alive_during_update() {
     expect_value "$DUMP" control.2.enabled 0
     expect_value "$DUMP" control.1002.enabled 0
     expect_value "$(ui end-session)" answer 0
+    # What another program could send meanwhile: closes and system commands, each answered
+    # without effect; the progress window stays.
+    local closes
+    closes=$(ui send-closes) || fail "could not send the closes"
+    expect_value "$closes" delivered 6
+    expect_value "$closes" progressKept 1
     local quit dialog
     quit=$(ui rect 2) && dialog=$(ui rect 0) || fail "no rectangles to click"
     local qx=$((($(value_of "$quit" left) + $(value_of "$quit" right)) / 2))
@@ -577,7 +585,8 @@ scenario_unplug_during_blocks() {
     box=$(ui box 20000) || fail "no failure box"
     shot unplug-during-blocks
     expect_value "$box" caption "$(msg 40002)"
-    expect_prefix "$box" text "$(msg 40009)\\r\\nDas System meldet Fehlercode 0xfffffffe-0x"
+    # The write fails because the unit is gone: the report says so, with the block's code line.
+    expect_prefix "$box" text "$(msg 40022)\\r\\nDas System meldet Fehlercode 0xfffffffe-0x"
     expect_value "$box" icon error
     ui no-progress 1000 >/dev/null || fail "the progress window outlived the failure"
     ui answer 1 5000 >/dev/null || fail "could not close the box"
