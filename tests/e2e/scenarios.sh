@@ -562,6 +562,7 @@ scenario_unplug_during_blocks() {
     settle "$(msg 40030)"
     expect_value "$DUMP" control.1002.enabled 0
     expect_panel_empty
+    ui wait-focus 2 5000 >/dev/null || fail "the focus is not on Beenden after the failure"
     local state
     state=$(ctl state)
     expect_value "$state" present 0
