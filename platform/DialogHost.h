@@ -39,7 +39,9 @@ struct DialogHost {
     // GetWindowTextW on the control, bounded by bufferSize units (terminator included).
     void (*GetControlText)(void* context, std::int32_t controlId, char16_t* buffer,
                            std::uint32_t bufferSize);
-    // EnableWindow(GetDlgItem(mainDialog, controlId), enable).
+    // EnableWindow(GetDlgItem(mainDialog, controlId), enable). The focus is never left on no
+    // control: disabling the control that has it moves it to "Beenden" first, and "Beenden",
+    // enabled again after an update's writing, takes it back.
     void (*EnableControl)(void* context, std::int32_t controlId, bool enable);
 
     // MessageBoxW owned by the main dialog; returns when it is closed, with the answer.

@@ -81,3 +81,7 @@ void RefreshVersionPanel(AppState& app) {
     dialog.SetControlText(dialog.context, ControlUnitLabel,
                           unit.productId == 1 ? tessavoName : merrowinName);
 }
+
+std::uint32_t ChooseControllerRowColour(bool highContrast, std::uint32_t windowTextColour) {
+    return highContrast ? windowTextColour : ControllerRowRed;
+}

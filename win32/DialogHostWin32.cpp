@@ -41,8 +41,35 @@ void GetControlText(void*, std::int32_t controlId, char16_t* buffer, std::uint32
     GetWindowTextW(GetDlgItem(mainDialog, controlId), AsWide(buffer), static_cast<int>(bufferSize));
 }
 
+// The dialog manager handles Tab, Enter and Escape only while one of its controls has the focus,
+// and a screen reader announces what takes it. Disabling the control that has it leaves it on
+// none, so it goes to "Beenden" first, which stays the default button.
+void FocusQuit() {
+    const HWND quit = GetDlgItem(mainDialog, IDCANCEL);
+    SendMessageW(mainDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(quit), TRUE);
+    SendMessageW(mainDialog, DM_SETDEFID, IDCANCEL, 0);
+}
+
+// Only while the dialog is the active window: moving the focus into an inactive dialog would
+// activate it.
+bool HoldsFocus(HWND control) {
+    const HWND focus = GetFocus();
+    return GetActiveWindow() == mainDialog && focus != nullptr &&
+           (focus == control || IsChild(control, focus));
+}
+
 void EnableControl(void*, std::int32_t controlId, bool enable) {
-    EnableWindow(GetDlgItem(mainDialog, controlId), enable ? TRUE : FALSE);
+    const HWND control = GetDlgItem(mainDialog, controlId);
+    // "Beenden" itself is disabled only while an update writes.
+    if (!enable && controlId != IDCANCEL && HoldsFocus(control)) {
+        FocusQuit();
+    }
+    EnableWindow(control, enable ? TRUE : FALSE);
+    // Enabled again at the end of an update's writing, "Beenden" takes the focus back from
+    // wherever the dialog manager put it meanwhile.
+    if (enable && controlId == IDCANCEL && GetActiveWindow() == mainDialog) {
+        FocusQuit();
+    }
 }
 
 std::int32_t ShowMessageBox(void*, const char16_t* text, const char16_t* caption,

@@ -7,7 +7,9 @@
 #include "ui/PresenceHandling.h"
 #include "ui/Product.h"
 #include "ui/TextFormat.h"
+#include "ui/VersionPanel.h"
 #include "update/UpdateProcedure.h"
+#include "win32/NoticeFocus.h"
 #include "win32/PaintLogo.h"
 #include "win32/SingleInstance.h"
 #include "win32/WideText.h"
@@ -28,7 +30,6 @@ static_assert(ControlQuit == IDCANCEL, "Escape and the close box must reach \"Be
 namespace {
 
 constexpr std::size_t captionBufferSize = 256;
-constexpr COLORREF warningTextColour = RGB(255, 0, 0);
 // Posted by the initialisation: the first look at the unit, once the dialog is on screen.
 constexpr UINT checkPresenceMessage = WM_APP + 1;
 
@@ -58,6 +59,14 @@ bool IsRefusedWhileWriting(UINT message) {
     return writingRun && (message == WM_CLOSE || message == WM_SYSCOMMAND);
 }
 
+// Asked on every paint: the user can switch the scheme while the program runs.
+bool IsHighContrastOn() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) != FALSE &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 bool IsRedControl(HWND control) {
     return control != nullptr && (control == GetDlgItem(mainDialog, ControlControllerLabel) ||
                                   control == GetDlgItem(mainDialog, ControlControllerVersion));
@@ -81,6 +90,7 @@ void InitMainDialog(HWND window) {
     SetDlgItemTextW(mainDialog, ControlUnitLabel, L"Programmiereinheit");
     SetDlgItemTextW(mainDialog, ControlBootloaderLabel, L"Regler-Bootloader");
     SetDlgItemTextW(mainDialog, ControlControllerLabel, L"Regler");
+    KeepNoticeUnselectedOnFocus(GetDlgItem(mainDialog, ControlNotice));
 
     DEV_BROADCAST_DEVICEINTERFACE_W filter{};
     static_assert(sizeof filter == 32, "the filter record as the system expects it");
@@ -167,12 +177,17 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORSTATIC:
         if (IsRedControl(reinterpret_cast<HWND>(lParam))) {
             const HDC controlContext = reinterpret_cast<HDC>(wParam);
-            SetTextColor(controlContext, warningTextColour);
+            SetTextColor(controlContext, ChooseControllerRowColour(IsHighContrastOn(),
+                                                                   GetSysColor(COLOR_WINDOWTEXT)));
             SetBkMode(controlContext, TRANSPARENT);
             // The system's own brush: never deleted, so nothing piles up from one message to
             // the next.
             return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
         }
+        return FALSE;
+    case WM_SYSCOLORCHANGE:
+        // The scheme changed (high contrast on or off): the controls ask for their colours anew.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         return FALSE;
     case WM_DPICHANGED:
         // Moved to a monitor of another DPI: the dialog manager rescales the dialog (default

@@ -31,6 +31,12 @@
 //   HalvernUiDriver rect <id>                    a control's screen rectangle (0: the dialog's)
 //   HalvernUiDriver hold-name <ms> [event]       holds the single-copy name for ms (event: as an
 //                                                object the program cannot create it as)
+//   HalvernUiDriver wait-focus <id> [timeout]    waits until control id has the keyboard focus
+//                                                (GetGUIThreadInfo); prints focus=<id>, 0: none
+//   HalvernUiDriver top-line <id>                the first visible line of an edit control:
+//                                                topLine=<number>, topText=<its text>
+//   HalvernUiDriver names                        the dialog's children as a screen reader reads
+//                                                them (oleacc): child=<id> <name>, in order
 //
 // Exit code 0: done; 1: not found, not as expected or timed out (a message says which); 2: usage.
 #include "win32/SingleInstance.h"
@@ -38,6 +44,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -621,10 +628,105 @@ int HoldName(DWORD holdMs, bool asEvent) {
     return 0;
 }
 
+// The dialog thread's focus as another process sees it: the control id, 0 for none.
+int FocusedId(HWND dialog) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) ||
+        info.hwndFocus == nullptr || GetParent(info.hwndFocus) != dialog) {
+        return 0;
+    }
+    return GetDlgCtrlID(info.hwndFocus);
+}
+
+int WaitFocus(int id, DWORD timeoutMs) {
+    int last = 0;
+    HWND found = WaitFor(
+        [&]() -> HWND {
+            HWND dialog = FindMainDialog();
+            last = dialog != nullptr ? FocusedId(dialog) : 0;
+            return last == id ? dialog : nullptr;
+        },
+        timeoutMs);
+    std::printf("focus=%d\n", last);
+    return found != nullptr ? 0 : Missing(L"focus on that control", timeoutMs);
+}
+
+int TopLine(int id) {
+    HWND dialog = FindMainDialog();
+    HWND edit = dialog != nullptr ? GetDlgItem(dialog, id) : nullptr;
+    DWORD_PTR line = 0;
+    if (edit == nullptr || !SendMessageTimeoutW(edit, EM_GETFIRSTVISIBLELINE, 0, 0,
+                                                SMTO_ABORTIFHUNG, messageTimeout, &line)) {
+        return Missing(L"edit control", 0);
+    }
+    wchar_t text[512] = {};
+    text[0] = static_cast<wchar_t>(std::size(text) - 1); // EM_GETLINE reads its bound from here
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(edit, EM_GETLINE, line, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        messageTimeout, &copied);
+    std::printf("topLine=%u\n", static_cast<unsigned>(line));
+    PrintUtf8(L"topText", std::wstring(text, copied));
+    return 0;
+}
+
+IAccessible* ClientObject(HWND window) {
+    IAccessible* client = nullptr;
+    // __uuidof: the import library's IID_IAccessible is a function stub, not the identifier.
+    return SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                                reinterpret_cast<void**>(&client)))
+               ? client
+               : nullptr;
+}
+
+// The dialog's children in the order of its accessible object, each with the name a screen
+// reader reads for it: that of its client object (an edit control's is the static text before it).
+int Names() {
+    HWND dialog = FindMainDialog();
+    CoInitialize(nullptr);
+    IAccessible* client = dialog != nullptr ? ClientObject(dialog) : nullptr;
+    if (client == nullptr) {
+        return Missing(L"accessible dialog", 0);
+    }
+    long count = 0;
+    client->get_accChildCount(&count);
+    std::vector<VARIANT> children(static_cast<std::size_t>(std::max(count, 0L)));
+    long obtained = 0;
+    AccessibleChildren(client, 0, count, children.data(), &obtained);
+    for (long i = 0; i < obtained; ++i) {
+        HWND window = nullptr;
+        if (children[i].vt == VT_DISPATCH && children[i].pdispVal != nullptr) {
+            IAccessible* child = nullptr;
+            children[i].pdispVal->QueryInterface(__uuidof(IAccessible),
+                                                 reinterpret_cast<void**>(&child));
+            if (child != nullptr) {
+                WindowFromAccessibleObject(child, &window);
+                child->Release();
+            }
+        }
+        IAccessible* control = window != nullptr ? ClientObject(window) : nullptr;
+        BSTR name = nullptr;
+        if (control != nullptr) {
+            VARIANT self{};
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            control->get_accName(self, &name);
+            control->Release();
+        }
+        const int id = window != nullptr ? GetDlgCtrlID(window) : 0;
+        PrintUtf8(L"child", std::to_wstring(id) + L" " + (name != nullptr ? name : L""));
+        SysFreeString(name);
+        VariantClear(&children[i]);
+    }
+    client->Release();
+    CoUninitialize();
+    return 0;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: HalvernUiDriver dump|wait-text|wait-enabled|click|box|answer|"
                           L"no-box|progress|no-progress|resources|close|dialogs|hung-watch|"
-                          L"end-session|rect|hold-name ...\n");
+                          L"end-session|rect|hold-name|wait-focus|top-line|names ...\n");
     return 2;
 }
 
@@ -691,6 +793,15 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"hold-name" && argc >= 3) {
         return HoldName(static_cast<DWORD>(_wtoi(argv[2])),
                         argc >= 4 && std::wstring(argv[3]) == L"event");
+    }
+    if (command == L"wait-focus" && argc >= 3) {
+        return WaitFocus(_wtoi(argv[2]), TimeoutArg(argc, argv, 3));
+    }
+    if (command == L"top-line" && argc >= 3) {
+        return TopLine(_wtoi(argv[2]));
+    }
+    if (command == L"names") {
+        return Names();
     }
     return Usage();
 }

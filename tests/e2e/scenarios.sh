@@ -265,6 +265,62 @@ scenario_pull_during_erase_pause() {
     ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40030)"
     if grep -q '^command_0x1[BF]=' <<<"$(ctl state)"; then fail "requests after the pull"; fi
+# Keyboard only (real keys through the X server), focus and names read from another process as
+# a screen reader reads them: the focus never ends on no control, the notice scrolls by keys.
+scenario_keyboard_and_screen_reader() {
+    start_program
+    settle "$(msg 40017)"
+    ui wait-focus 2 >/dev/null || fail "the focus does not start on Beenden"
+    local names order
+    names=$(ui names) || fail "no accessible dialog"
+    order=$(sed -n 's/^child=\(-\?[0-9]*\) .*/\1/p' <<<"$names" | tr '\n' ' ')
+    [ "$order" = "2 1002 40007 40010 40013 1005 40014 40011 40015 -1 40004 " ] ||
+        fail "a screen reader reads the controls in the order $order"
+    expect_value "$names" child "40004 Hinweisfenster:"
+    figure "screen reader reads: $(sed -n 's/^child=-\?[0-9]* //p' <<<"$names" | paste -sd '|')"
+    # "Update" is disabled: Tab goes on to the notice, whose 19 lines do not all show.
+    xdotool key Tab || fail "xdotool failed"
+    ui wait-focus 40004 5000 >/dev/null || fail "Tab does not reach the notice"
+    expect_value "$(ui top-line 40004)" topLine 0 # not scrolled to its end by a selection
+    xdotool key Next sleep 0.3 key Next || fail "xdotool failed"
+    sleep 0.5
+    local top
+    top=$(ui top-line 40004)
+    [ "$(value_of "$top" topLine)" -gt 0 ] || fail "Page Down does not scroll the notice"
+    figure "notice after two Page Downs: line $(value_of "$top" topLine) on top:" \
+        "$(value_of "$top" topText)"
+    # A unit arrives, "Update" takes the focus by Tab (from the notice round to it) and the unit
+    # is pulled: the focus goes to "Beenden".
+    ctl plug >/dev/null || fail "plug failed"
+    settle "$(msg 40000 | cut -c1-40)"
+    xdotool key shift+Tab || fail "xdotool failed"
+    ui wait-focus 1002 5000 >/dev/null || fail "Shift+Tab does not reach Update"
+    ctl unplug >/dev/null || fail "unplug failed"
+    settle "$(msg 40020)"
+    local focus
+    focus=$(ui wait-focus 2 5000) || fail "the focus is not on Beenden after the removal"
+    figure "focus after the removal: $focus"
+    # Again, and Space on "Update" runs a whole update; then Escape ends the program.
+    ctl plug >/dev/null || fail "replug failed"
+    settle "$(msg 40000 | cut -c1-40)"
+    xdotool key Tab || fail "xdotool failed"
+    ui wait-focus 1002 5000 >/dev/null || fail "Tab does not reach Update"
+    xdotool key space || fail "xdotool failed"
+    ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
+        fail "the update did not complete"
+    focus=$(ui wait-focus 2 5000) || fail "the focus is not on Beenden after the success"
+    figure "focus after the success: $focus"
+    xdotool key Escape || fail "xdotool failed"
+    local waited=0
+    while program_running && [ "$waited" -lt 100 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    program_running && { fail "Escape does not end the program"; return; }
+    wait "$program_pid"
+    local code=$?
+    program_pid=""
+    [ "$code" -eq 0 ] || fail "exit code $code"
 }
 
 scenario_foreign_device() {
@@ -593,6 +649,7 @@ scenario_unplug_during_blocks() {
     settle "$(msg 40030)"
     expect_value "$DUMP" control.1002.enabled 0
     expect_panel_empty
+    ui wait-focus 2 5000 >/dev/null || fail "the focus is not on Beenden after the failure"
     local state
     state=$(ctl state)
     expect_value "$state" present 0

@@ -37,6 +37,24 @@ TEST(FormatVersionText, OverwritesWhatTheBufferHeldBefore) {
     EXPECT_EQ(ToUtf8(buffer), "1.2");
 }
 
+// Row 3 is red in the normal scheme; under high contrast it takes the scheme's text colour.
+TEST(ControllerRowColour, RedUnlessHighContrast) {
+    const struct {
+        bool highContrast;
+        std::uint32_t windowText;
+        std::uint32_t expected;
+    } rows[] = {
+        {false, 0x00000000, 0x000000FF},
+        {false, 0x00FFFFFF, 0x000000FF},
+        {true, 0x00FFFFFF, 0x00FFFFFF},
+        {true, 0x00000000, 0x00000000},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ChooseControllerRowColour(row.highContrast, row.windowText), row.expected)
+            << row.highContrast << " " << std::hex << row.windowText;
+    }
+}
+
 const std::int32_t panelControls[] = {ControlUnitVersion,       ControlBootloaderVersion,
                                       ControlControllerVersion, ControlUnitLabel,
                                       ControlBootloaderLabel,   ControlControllerLabel};

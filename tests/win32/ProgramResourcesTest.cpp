@@ -95,19 +95,21 @@ struct ExpectedControl {
     short x, y, width, height;
 };
 
-// Template order, which is the tab order.
+// Template order: the tab order, and the order in which a screen reader reads the controls,
+// naming each field by the text just before it. So every label stands directly before its field.
+// The notice window is a tab stop (0x00010000) so that it can be scrolled with the keyboard.
 const ExpectedControl expectedControls[] = {
     {2, L"#128", L"Beenden", 0x50030001, 0, 157, 199, 50, 14},
     {1002, L"#128", L"Update", 0x58010000, 0, 61, 199, 50, 14},
-    {40010, L"#130", L"Firmware 1:", 0x50020000, 0, 22, 24, 67, 8},
-    {1005, L"#130", L"Firmware 2:", 0x50020000, 0, 22, 37, 67, 8},
-    {40013, L"#130", L"0.00.00", 0x50020000, 0x1000, 90, 24, 50, 8},
-    {40014, L"#130", L"0.00.00", 0x50020000, 0x1000, 90, 37, 50, 8},
-    {40004, L"#129", L"", 0x50A00844, 0, 15, 89, 271, 101},
-    {0xFFFFFFFF, L"#130", L"Hinweisfenster:", 0x50020000, 0, 15, 79, 60, 8},
     {40007, L"#128", L"Installierte Firmware Versionen", 0x50020007, 0, 15, 10, 135, 57},
+    {40010, L"#130", L"Firmware 1:", 0x50020000, 0, 22, 24, 67, 8},
+    {40013, L"#130", L"0.00.00", 0x50020000, 0x1000, 90, 24, 50, 8},
+    {1005, L"#130", L"Firmware 2:", 0x50020000, 0, 22, 37, 67, 8},
+    {40014, L"#130", L"0.00.00", 0x50020000, 0x1000, 90, 37, 50, 8},
     {40011, L"#130", L"Firmware 3:", 0x50020000, 0, 22, 50, 67, 8},
     {40015, L"#130", L"0.00.00", 0x50020000, 0x1000, 90, 50, 50, 8},
+    {0xFFFFFFFF, L"#130", L"Hinweisfenster:", 0x50020000, 0, 15, 79, 60, 8},
+    {40004, L"#129", L"", 0x50A10844, 0, 15, 89, 271, 101},
 };
 
 TEST_F(ProgramResourcesTest, DialogTemplate110IsExactlyTheLayout) {
