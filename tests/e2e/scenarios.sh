@@ -265,6 +265,8 @@ scenario_pull_during_erase_pause() {
     ui answer 1 5000 >/dev/null || fail "could not close the box"
     settle "$(msg 40030)"
     if grep -q '^command_0x1[BF]=' <<<"$(ctl state)"; then fail "requests after the pull"; fi
+}
+
 # Keyboard only (real keys through the X server), focus and names read from another process as
 # a screen reader reads them: the focus never ends on no control, the notice scrolls by keys.
 scenario_keyboard_and_screen_reader() {
