@@ -116,13 +116,41 @@ bool ApplyBool(bool& field, std::string_view text) {
     return false;
 }
 
-// Every key ApplyUnitOption reads, for the answer to an unknown one (tools/options.sh reads the
-// names from this list too, to refuse a mistyped option before it builds anything).
-constexpr const char* unitKeys[] = {
-    "vid",       "pid",       "in",        "out",        "boot",      "state",
-    "detail",    "unitfw",    "unitinfo",  "ctype",      "cboot",     "cfw",
-    "flashedfw", "delay",     "racefix",   "unplugat",   "bootbyte1", "boothalf",
-    "bootword1", "bootword2", "bootbyte2", "bootmemory", "fault"};
+// One option of the unit: its key and how its value is applied.
+struct UnitOption {
+    const char* key;
+    bool (*apply)(SimUnitConfig& config, std::string_view value);
+};
+
+// Every key ApplyUnitOption reads, in the order an unknown one is answered with (tools/options.sh
+// reads the names from this table too, to refuse a mistyped option before it builds anything).
+// clang-format off
+constexpr UnitOption unitKeys[] = {
+    {"vid", [](SimUnitConfig& c, std::string_view v) { return Assign(c.vendorId, v); }},
+    {"pid", [](SimUnitConfig& c, std::string_view v) { return Assign(c.productId, v); }},
+    {"in", [](SimUnitConfig& c, std::string_view v) { return AssignLength(c.inputReportLength, v); }},
+    {"out", [](SimUnitConfig& c, std::string_view v) { return AssignLength(c.outputReportLength, v); }},
+    {"boot", [](SimUnitConfig& c, std::string_view v) { return ApplyBool(c.bootMode, v); }},
+    {"state", [](SimUnitConfig& c, std::string_view v) { return Assign(c.controllerState, v); }},
+    {"detail", [](SimUnitConfig& c, std::string_view v) { return Assign(c.controllerStateDetail, v); }},
+    {"unitfw", [](SimUnitConfig& c, std::string_view v) { return Assign(c.unitFirmwareVersion, v); }},
+    {"unitinfo", [](SimUnitConfig& c, std::string_view v) { return Assign(c.unitInfoWord, v); }},
+    {"ctype", [](SimUnitConfig& c, std::string_view v) { return Assign(c.controllerTypeCode, v); }},
+    {"cboot", [](SimUnitConfig& c, std::string_view v) { return Assign(c.controllerBootloaderVersion, v); }},
+    {"cfw", [](SimUnitConfig& c, std::string_view v) { return Assign(c.controllerFirmwareVersion, v); }},
+    {"flashedfw", [](SimUnitConfig& c, std::string_view v) { return Assign(c.flashedFirmwareVersion, v); }},
+    {"delay", [](SimUnitConfig& c, std::string_view v) { return Assign(c.replyDelayMilliseconds, v); }},
+    {"racefix", [](SimUnitConfig& c, std::string_view v) { return ApplyBool(c.holdWriteUntilDelivered, v); }},
+    {"unplugat", [](SimUnitConfig& c, std::string_view v) { return Assign(c.unplugAtExchange, v); }},
+    {"bootbyte1", [](SimUnitConfig& c, std::string_view v) { return Assign(c.bootInfoByte1, v); }},
+    {"boothalf", [](SimUnitConfig& c, std::string_view v) { return Assign(c.bootInfoHalf, v); }},
+    {"bootword1", [](SimUnitConfig& c, std::string_view v) { return Assign(c.bootInfoWord1, v); }},
+    {"bootword2", [](SimUnitConfig& c, std::string_view v) { return Assign(c.bootInfoWord2, v); }},
+    {"bootbyte2", [](SimUnitConfig& c, std::string_view v) { return Assign(c.bootInfoByte2, v); }},
+    {"bootmemory", [](SimUnitConfig& c, std::string_view v) { return Assign(c.bootMemoryWord, v); }},
+    {"fault", [](SimUnitConfig& c, std::string_view v) { return ApplyFault(c, v); }},
+};
+// clang-format on
 
 } // namespace
 
@@ -133,69 +161,17 @@ std::string ApplyUnitOption(SimUnitConfig& config, std::string_view word) {
     }
     std::string_view key = word.substr(0, equals);
     std::string_view value = word.substr(equals + 1);
-    bool known = true;
-    bool ok = false;
-    if (key == "vid") {
-        ok = Assign(config.vendorId, value);
-    } else if (key == "pid") {
-        ok = Assign(config.productId, value);
-    } else if (key == "in") {
-        ok = AssignLength(config.inputReportLength, value);
-    } else if (key == "out") {
-        ok = AssignLength(config.outputReportLength, value);
-    } else if (key == "boot") {
-        ok = ApplyBool(config.bootMode, value);
-    } else if (key == "state") {
-        ok = Assign(config.controllerState, value);
-    } else if (key == "detail") {
-        ok = Assign(config.controllerStateDetail, value);
-    } else if (key == "unitfw") {
-        ok = Assign(config.unitFirmwareVersion, value);
-    } else if (key == "unitinfo") {
-        ok = Assign(config.unitInfoWord, value);
-    } else if (key == "ctype") {
-        ok = Assign(config.controllerTypeCode, value);
-    } else if (key == "cboot") {
-        ok = Assign(config.controllerBootloaderVersion, value);
-    } else if (key == "cfw") {
-        ok = Assign(config.controllerFirmwareVersion, value);
-    } else if (key == "flashedfw") {
-        ok = Assign(config.flashedFirmwareVersion, value);
-    } else if (key == "delay") {
-        ok = Assign(config.replyDelayMilliseconds, value);
-    } else if (key == "racefix") {
-        ok = ApplyBool(config.holdWriteUntilDelivered, value);
-    } else if (key == "unplugat") {
-        ok = Assign(config.unplugAtExchange, value);
-    } else if (key == "bootbyte1") {
-        ok = Assign(config.bootInfoByte1, value);
-    } else if (key == "boothalf") {
-        ok = Assign(config.bootInfoHalf, value);
-    } else if (key == "bootword1") {
-        ok = Assign(config.bootInfoWord1, value);
-    } else if (key == "bootword2") {
-        ok = Assign(config.bootInfoWord2, value);
-    } else if (key == "bootbyte2") {
-        ok = Assign(config.bootInfoByte2, value);
-    } else if (key == "bootmemory") {
-        ok = Assign(config.bootMemoryWord, value);
-    } else if (key == "fault") {
-        ok = ApplyFault(config, value);
-    } else {
-        known = false;
-    }
-    if (!known) {
-        std::string message = "unknown key: " + std::string(word) + "; the keys are";
-        for (const char* name : unitKeys) {
-            message += " ";
-            message += name;
+    for (const UnitOption& option : unitKeys) {
+        if (key == option.key) {
+            return option.apply(config, value) ? std::string{} : "bad value: " + std::string(word);
         }
-        return message;
     }
-    if (!ok) {
-        return "bad value: " + std::string(word);
+    std::string message = "unknown key: " + std::string(word) + "; the keys are";
+    for (const UnitOption& option : unitKeys) {
+        message += " ";
+        message += option.key;
     }
-    return {};
+    return message;
 }
 
 std::string UnitNodeName(const SimUnitConfig& config) {
