@@ -502,19 +502,15 @@ int Dialogs() {
     return 0;
 }
 
-int HungWatch(DWORD timeoutMs) {
-    HWND dialog = FindMainDialog();
-    HWND progress = WaitFor(FindProgress, timeoutMs);
-    if (dialog == nullptr || progress == nullptr) {
-        return Missing(L"dialog with a progress window", timeoutMs);
-    }
-    const DWORD start = GetTickCount();
+// Asks every 100 ms, while lifeline exists and until timeoutMs after start, whether the system
+// takes first or second (may be null) for hung; prints the counts.
+void SampleHung(HWND lifeline, HWND first, HWND second, DWORD start, DWORD timeoutMs) {
     DWORD hungSince = 0, longestHung = 0;
     int samples = 0, hung = 0;
-    while (IsWindow(progress) && GetTickCount() - start < timeoutMs) {
+    while (IsWindow(lifeline) && GetTickCount() - start < timeoutMs) {
         const DWORD now = GetTickCount();
         ++samples;
-        if (IsHungAppWindow(dialog) || IsHungAppWindow(progress)) {
+        if (IsHungAppWindow(first) || (second != nullptr && IsHungAppWindow(second))) {
             ++hung;
             hungSince = hungSince == 0 ? now : hungSince;
             longestHung = std::max(longestHung, now - hungSince);
@@ -524,6 +520,15 @@ int HungWatch(DWORD timeoutMs) {
         Sleep(100);
     }
     std::printf("samples=%d\nhung=%d\nlongestHungMs=%lu\n", samples, hung, longestHung);
+}
+
+int HungWatch(DWORD timeoutMs) {
+    HWND dialog = FindMainDialog();
+    HWND progress = WaitFor(FindProgress, timeoutMs);
+    if (dialog == nullptr || progress == nullptr) {
+        return Missing(L"dialog with a progress window", timeoutMs);
+    }
+    SampleHung(progress, dialog, progress, GetTickCount(), timeoutMs);
     return IsWindow(progress) ? Missing(L"end of the progress window", timeoutMs) : 0;
 }
 
@@ -539,25 +544,9 @@ int WatchDialog(DWORD ms) {
         return Missing(L"visible dialog", ms);
     }
     std::printf("visibleAfterMs=%lu\n", GetTickCount() - start);
-    // GetWindowTextLengthW of a control sends nothing to the other process, so it answers while
-    // the dialog waits.
     std::printf("noticeEmptyWhenVisible=%d\n",
                 GetWindowTextLengthW(GetDlgItem(dialog, 40004)) == 0 ? 1 : 0);
-    DWORD hungSince = 0, longestHung = 0;
-    int samples = 0, hung = 0;
-    while (IsWindow(dialog) && GetTickCount() - start < ms) {
-        const DWORD now = GetTickCount();
-        ++samples;
-        if (IsHungAppWindow(dialog)) {
-            ++hung;
-            hungSince = hungSince == 0 ? now : hungSince;
-            longestHung = std::max(longestHung, now - hungSince);
-        } else {
-            hungSince = 0;
-        }
-        Sleep(100);
-    }
-    std::printf("samples=%d\nhung=%d\nlongestHungMs=%lu\n", samples, hung, longestHung);
+    SampleHung(dialog, dialog, nullptr, start, ms);
     return 0;
 }
 

@@ -38,6 +38,7 @@ const std::int32_t panelControls[] = {ControlUnitVersion,       ControlBootloade
                                       ControlControllerVersion, ControlUnitLabel,
                                       ControlBootloaderLabel,   ControlControllerLabel};
 const Log statusNotice = {"text 40004", "text 40004"};
+const Log readyArrival = {"text 40004", "panel", "enable 1002 1"};
 
 Log Join(std::initializer_list<Log> parts) {
     Log joined;
@@ -206,6 +207,13 @@ protected:
     }
 
     std::u16string& Notice() { return dialog.controls[ControlNotice].text; }
+
+    // The ready unit at otherUnitPath was found and is shown.
+    void ExpectOtherUnitReady() {
+        EXPECT_EQ(ToUtf8(Notice()), ToUtf8(Catalogue(MessageReadyNotice)));
+        EXPECT_TRUE(IsUnitOpen(app.unit));
+        EXPECT_EQ(*app.unit.devicePath, otherUnitPath);
+    }
     bool UpdateEnabled() { return dialog.controls[ControlUpdate].enabled; }
 
     VirtualClock clock;
@@ -339,15 +347,9 @@ TEST_F(Presence, UnidentifiedUnitStaysOpenUntilItsRemoval) {
     // Its removal closes it, and the ready unit still plugged in is found as on its arrival.
     Unplug(unitPath);
     EXPECT_TRUE(Remove(unitPath));
-    EXPECT_EQ(Steps(dialog.log), Join({{"close", "enable 1002 0"},
-                                       panel,
-                                       statusNotice,
-                                       {"text 40004"},
-                                       panel,
-                                       {"enable 1002 1"}}));
-    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(Catalogue(MessageReadyNotice)));
-    EXPECT_TRUE(IsUnitOpen(app.unit));
-    EXPECT_EQ(*app.unit.devicePath, otherUnitPath);
+    EXPECT_EQ(Steps(dialog.log),
+              Join({{"close", "enable 1002 0"}, panel, statusNotice, readyArrival}));
+    ExpectOtherUnitReady();
     EXPECT_EQ(hid.openHandles, 1u);
 }
 
@@ -501,12 +503,8 @@ TEST_F(Presence, EventsWhileTheIncompatibleBoxIsOpenAreHandledAfterItsNotice) {
     EXPECT_EQ(Steps(dialog.log), Join({{"enable 1002 0", "close", "box Regler inkompatibel"},
                                        statusNotice,
                                        panel,
-                                       {"text 40004"},
-                                       panel,
-                                       {"enable 1002 1"}}));
-    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(Catalogue(MessageReadyNotice)));
-    EXPECT_TRUE(IsUnitOpen(app.unit));
-    EXPECT_EQ(*app.unit.devicePath, otherUnitPath);
+                                       readyArrival}));
+    ExpectOtherUnitReady();
 }
 
 // Arrivals noted in a row (a flapping cable) are one look at the bus afterwards.
