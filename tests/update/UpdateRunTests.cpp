@@ -128,6 +128,8 @@ void ExpectCompleted(const UpdateRig& rig) {
     EXPECT_EQ(rig.virtualClock.preciseTimingBegins, 1u);
     ASSERT_EQ(rig.dialog.progressWindows.size(), 1u);
     EXPECT_FALSE(rig.dialog.progressWindows[0].alive);
+    EXPECT_EQ(FilterLog(rig.dialog, "writing"),
+              (std::vector<std::string>{"writing on", "writing off"}));
 }
 
 TEST(UpdateRun, CarriedImageReachesFlashInOrderWithItsPauses) {
