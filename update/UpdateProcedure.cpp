@@ -80,7 +80,8 @@ bool PrepareController(AppState& app, UpdateFailure& failure) {
     if (Failed(app, SetWriteAddress(app.unit, &addressReply), MessageAddressFailed, failure)) {
         return false;
     }
-    PauseUpdate(app, CommandPauseMilliseconds);
+    // Its pause is taken once the progress window is open (WriteImageBlocks).
+    MarkPauseStart(app);
     return true;
 }
 

@@ -27,7 +27,8 @@ struct UpdateFailure {
 UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
                              std::int32_t result);
 
-// Opens the progress window, writes the image block by block and destroys the window again.
+// Opens the progress window inside the pause after the address (counted from the caller's
+// MarkPauseStart), writes the image block by block and destroys the window again.
 // False on the first block that fails, with failure filled in; nothing is sent after it.
 bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& failure);
 

@@ -23,16 +23,15 @@ LONGLONG PerformanceCounter() {
 }
 
 // The pause keeps its length: the time spent looking at the queue is taken from it, not added.
+// A pause after MarkPauseStart counts from the mark.
 void Pause(void* context, std::uint32_t milliseconds) {
-    const Win32ClockState& state = StateOf(context);
-    if (state.whileWaiting == nullptr) {
-        Sleep(milliseconds);
-        return;
-    }
+    Win32ClockState& state = StateOf(context);
+    const LONGLONG start = state.pauseMark != 0 ? state.pauseMark : PerformanceCounter();
+    state.pauseMark = 0;
+    void (*const look)() = state.whileWaiting != nullptr ? state.whileWaiting : +[] {};
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    const LONGLONG start = PerformanceCounter();
-    state.whileWaiting();
+    look();
     for (;;) {
         const DWORD left = Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds);
         if (left == 0) {
@@ -42,8 +41,12 @@ void Pause(void* context, std::uint32_t milliseconds) {
         if (Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds) == 0) {
             return;
         }
-        state.whileWaiting();
+        look();
     }
+}
+
+void MarkPauseStart(void* context) {
+    StateOf(context).pauseMark = PerformanceCounter();
 }
 
 void BeginPreciseTiming(void* context) {
@@ -70,5 +73,5 @@ Clock MakeWin32Clock(Win32ClockState& state) {
     if (state.endPeriod == nullptr) {
         state.endPeriod = timeEndPeriod;
     }
-    return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming};
+    return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming, MarkPauseStart};
 }

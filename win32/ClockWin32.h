@@ -17,6 +17,8 @@ struct Win32ClockState {
     // lasted its length, so that the thread can look at its queue; null: a pause is one Sleep.
     void (*whileWaiting)() = nullptr;
     DWORD waitSliceMilliseconds = QueueLookMilliseconds;
+    // The performance counter at MarkPauseStart, taken by the next pause; 0: none.
+    LONGLONG pauseMark = 0;
 };
 
 inline constexpr UINT PreciseTimerPeriodMilliseconds = 1;
