@@ -8,14 +8,6 @@ Win32ClockState& StateOf(void* context) {
     return *static_cast<Win32ClockState*>(context);
 }
 
-// Milliseconds of a pause of length milliseconds still to go, rounded up, after the
-// performance counter has moved from start to now; 0 when it is over.
-DWORD Remaining(LONGLONG start, LONGLONG now, LONGLONG frequency, std::uint32_t milliseconds) {
-    const LONGLONG length = LONGLONG{milliseconds} * frequency;
-    const LONGLONG passed = (now - start) * 1000;
-    return passed >= length ? 0 : static_cast<DWORD>((length - passed + frequency - 1) / frequency);
-}
-
 LONGLONG PerformanceCounter() {
     LARGE_INTEGER value;
     QueryPerformanceCounter(&value);
@@ -23,7 +15,10 @@ LONGLONG PerformanceCounter() {
 }
 
 // The pause keeps its length: the time spent looking at the queue is taken from it, not added.
-// A pause after MarkPauseStart counts from the mark.
+// A pause after MarkPauseStart counts from the mark. Whole milliseconds are slept, in slices with
+// a look after each; the last fraction of a millisecond is waited out by yielding, so that what
+// came before the sleep (a look, a repaint) is taken from the pause exactly instead of rounding
+// the sleep up to a whole millisecond.
 void Pause(void* context, std::uint32_t milliseconds) {
     Win32ClockState& state = StateOf(context);
     const LONGLONG start = state.pauseMark != 0 ? state.pauseMark : PerformanceCounter();
@@ -31,17 +26,23 @@ void Pause(void* context, std::uint32_t milliseconds) {
     void (*const look)() = state.whileWaiting != nullptr ? state.whileWaiting : +[] {};
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
+    const LONGLONG end = start + (LONGLONG{milliseconds} * frequency.QuadPart + 999) / 1000;
     look();
     for (;;) {
-        const DWORD left = Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds);
-        if (left == 0) {
+        const LONGLONG now = PerformanceCounter();
+        if (now >= end) {
             return;
         }
-        Sleep(left < state.waitSliceMilliseconds ? left : state.waitSliceMilliseconds);
-        if (Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds) == 0) {
-            return;
+        const LONGLONG whole = (end - now) * 1000 / frequency.QuadPart;
+        if (whole == 0) {
+            SwitchToThread();
+            continue;
         }
-        look();
+        const DWORD slice = state.waitSliceMilliseconds;
+        Sleep(whole < slice ? static_cast<DWORD>(whole) : slice);
+        if (whole > slice) {
+            look();
+        }
     }
 }
 
