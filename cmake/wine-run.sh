@@ -22,6 +22,15 @@ if [ -z "${DISPLAY:-}" ]; then
     HALVERN_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
+# One session of a prefix at a time: every session ends with `wineserver -k`, which ends every
+# process of that prefix, also the test of another session that found this session's wineserver
+# running and ran on it (two test commands in one build tree at once). That test ended at once,
+# its buffered output lost and its exit code whatever the kill left (0 seen). So a session waits
+# for the one before it; the lock is held by flock alone (-o), not by the Wine processes.
+if [ -n "${HALVERN_OWN_XVFB:-}" ] && [ "${HALVERN_SESSION_LOCKED:-}" != "$WINEPREFIX" ]; then
+    HALVERN_SESSION_LOCKED="$WINEPREFIX" exec flock -o "$WINEPREFIX.session.lock" "$0" "$@"
+fi
+
 # A session of our own is started first, with the output of Wine's own processes apart: Wine's
 # device host (winedevice.exe) now and then crashes while it sets up its devices (a page fault at
 # 0x8 in ntoskrnl's IoCreateDevice, before the program's main runs), and that report must not

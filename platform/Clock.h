@@ -10,4 +10,9 @@ struct Clock {
     // resolution 1 ms instead of the 15.6 ms tick). Every begin is followed by exactly one end.
     void (*BeginPreciseTiming)(void* context);
     void (*EndPreciseTiming)(void* context);
+    // The next Pause counts its length from this moment: what the thread does between the mark
+    // and the pause (painting, between two requests to the unit) is taken from the pause instead
+    // of added to it, and the unit still waits the whole length. Null where that work takes no
+    // time.
+    void (*MarkPauseStart)(void* context) = nullptr;
 };

@@ -319,8 +319,15 @@ bool WriteReport(void* context, HostHandle device, const std::uint8_t* report,
                                                                : SimSystemErrorGenFailure);
 }
 
-bool PostReadReport(void* context, HostHandle device, std::uint8_t*, std::uint32_t) {
+bool PostReadReport(void* context, HostHandle device, std::uint8_t*, std::uint32_t length) {
     auto& s = StateOf(context);
+    s.postedReadLength = length;
+    const SimHandleRecord* h = FindOpenHandle(s, device);
+    if (h == nullptr || !IsPresent(s.interfaces[h->interfaceIndex])) {
+        Record(s, "post read", "h", device);
+        return Fail(s,
+                    h == nullptr ? SimSystemErrorInvalidHandle : SimSystemErrorDeviceNotConnected);
+    }
     if (s.postReadFails) {
         Record(s, "post read", "h", device);
         return Fail(s, SimSystemErrorGenFailure);
@@ -336,6 +343,7 @@ bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uin
     if (s.whileReading) {
         s.whileReading();
     }
+    s.readLength = length;
     *delivered = 0;
     s.postedReadDevice = invalidHostHandle;
     const SimHandleRecord* h = FindOpenHandle(s, device);

@@ -74,6 +74,9 @@ struct SimHidHostState {
     // Runs as every read begins to wait: what the dialog's thread handles while it waits for the
     // unit (an event another thread sends, a close request) happens here.
     std::function<void()> whileReading;
+    // The buffer lengths of the last posted read and of the last read, in bytes.
+    std::uint32_t postedReadLength = 0;
+    std::uint32_t readLength = 0;
 
     // What happened: one line per platform call: "list", "enum 0", "size 0", "detail 0" (the
     // index of the enumeration), "destroy list", "open 1" (the index in interfaces of the path
@@ -104,7 +107,8 @@ struct SimHidHostState {
 // the clock by the unit's reply delay; a read that gets no answer advances it by
 // ExchangeTimeoutMilliseconds and fails with SystemErrorTimeout, as the Windows host does after
 // its bound. A unit gone (unplugged, or its interface no longer present) fails with
-// ERROR_DEVICE_NOT_CONNECTED; a report of the wrong length with ERROR_INVALID_USER_BUFFER; other
+// ERROR_DEVICE_NOT_CONNECTED, a posted read too (logged as "post read h3"), as Windows fails the
+// read it would start; a report of the wrong length with ERROR_INVALID_USER_BUFFER; other
 // failures with ERROR_GEN_FAILURE.
 void InitSimHidHost(SimHidHostState& state);
 

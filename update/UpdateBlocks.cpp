@@ -102,7 +102,9 @@ std::uint32_t LastBlockWords(std::uint32_t byteCount) {
 bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& failure) {
     const DialogHost& dialog = *app.dialog;
     ProgressState state;
+    // Opened inside the pause after the address, which counts from the address's reply.
     OpenProgressWindow(dialog, state);
+    PauseUpdate(app, CommandPauseMilliseconds);
 
     const std::uint8_t* position = image.data;
     std::uint32_t remaining = image.size;
@@ -130,6 +132,9 @@ bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& 
             CloseProgressWindow(dialog, state);
             return false;
         }
+        // The bar's repaint and the foreground check are part of the block's pause: the unit
+        // still waits 20 ms for the next block, and the painting does not lengthen the gap.
+        MarkPauseStart(app);
         ShowProgress(dialog, state, ProgressPosition(image.size, remaining));
         CheckForeground(dialog, state);
         PauseUpdate(app, CommandPauseMilliseconds);

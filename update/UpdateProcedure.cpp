@@ -78,10 +78,14 @@ bool PrepareController(AppState& app, UpdateFailure& failure) {
     const std::int32_t erased = EraseFirmware(app.unit);
     PauseUpdate(app, EraseSettleMilliseconds);
     std::uint32_t addressReply = 0; // by-product of SetWriteAddress, never read
-    return !Failed(app, erased, MessageEraseFailed, failure) &&
-           PausedAndGoOn(app, CommandPauseMilliseconds, failure) &&
-           !Failed(app, SetWriteAddress(app.unit, &addressReply), MessageAddressFailed, failure) &&
-           PausedAndGoOn(app, CommandPauseMilliseconds, failure);
+    if (Failed(app, erased, MessageEraseFailed, failure) ||
+        !PausedAndGoOn(app, CommandPauseMilliseconds, failure) ||
+        Failed(app, SetWriteAddress(app.unit, &addressReply), MessageAddressFailed, failure)) {
+        return false;
+    }
+    // Its pause is taken once the progress window is open (WriteImageBlocks).
+    MarkPauseStart(app);
+    return true;
 }
 
 // Every block was accepted: protect and release without a pause, results not examined, since

@@ -12,6 +12,13 @@ void PauseUpdate(const AppState& app, std::uint32_t milliseconds) {
     }
 }
 
+void MarkPauseStart(const AppState& app) {
+    const Clock* clock = app.unit.clock;
+    if (clock != nullptr && clock->MarkPauseStart != nullptr) {
+        clock->MarkPauseStart(clock->context);
+    }
+}
+
 UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
                              std::int32_t result) {
     UpdateFailure failure{messageId, result, unit.exchangeSystemError};

@@ -36,7 +36,8 @@ UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::
 // failed).
 bool StopsForRemovedUnit(const AppState& app, UpdateFailure& failure);
 
-// Opens the progress window, writes the image block by block and destroys the window again.
+// Opens the progress window inside the pause after the address (counted from the caller's
+// MarkPauseStart), writes the image block by block and destroys the window again.
 // False on the first block that fails, with failure filled in; nothing is sent after it.
 bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& failure);
 

@@ -8,14 +8,6 @@ Win32ClockState& StateOf(void* context) {
     return *static_cast<Win32ClockState*>(context);
 }
 
-// Milliseconds of a pause of length milliseconds still to go, rounded up, after the
-// performance counter has moved from start to now; 0 when it is over.
-DWORD Remaining(LONGLONG start, LONGLONG now, LONGLONG frequency, std::uint32_t milliseconds) {
-    const LONGLONG length = LONGLONG{milliseconds} * frequency;
-    const LONGLONG passed = (now - start) * 1000;
-    return passed >= length ? 0 : static_cast<DWORD>((length - passed + frequency - 1) / frequency);
-}
-
 LONGLONG PerformanceCounter() {
     LARGE_INTEGER value;
     QueryPerformanceCounter(&value);
@@ -23,30 +15,42 @@ LONGLONG PerformanceCounter() {
 }
 
 // The pause keeps its length: the time spent looking at the queue is taken from it, not added.
-// It ends early only when a look says so.
+// A pause after MarkPauseStart counts from the mark. Whole milliseconds are slept, in slices with
+// a look after each; the last fraction of a millisecond is waited out by yielding, so that what
+// came before the sleep (a look, a repaint) is taken from the pause exactly instead of rounding
+// the sleep up to a whole millisecond. It ends early only when a look says so.
 void Pause(void* context, std::uint32_t milliseconds) {
-    const Win32ClockState& state = StateOf(context);
-    if (state.whileWaiting == nullptr) {
-        Sleep(milliseconds);
-        return;
-    }
+    Win32ClockState& state = StateOf(context);
+    const LONGLONG start = state.pauseMark != 0 ? state.pauseMark : PerformanceCounter();
+    state.pauseMark = 0;
+    bool (*const look)() =
+        state.whileWaiting != nullptr ? state.whileWaiting : +[] { return true; };
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    const LONGLONG start = PerformanceCounter();
-    if (!state.whileWaiting()) {
+    const LONGLONG end = start + (LONGLONG{milliseconds} * frequency.QuadPart + 999) / 1000;
+    if (!look()) {
         return;
     }
     for (;;) {
-        const DWORD left = Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds);
-        if (left == 0) {
+        const LONGLONG now = PerformanceCounter();
+        if (now >= end) {
             return;
         }
-        Sleep(left < state.waitSliceMilliseconds ? left : state.waitSliceMilliseconds);
-        if (Remaining(start, PerformanceCounter(), frequency.QuadPart, milliseconds) == 0 ||
-            !state.whileWaiting()) {
+        const LONGLONG whole = (end - now) * 1000 / frequency.QuadPart;
+        if (whole == 0) {
+            SwitchToThread();
+            continue;
+        }
+        const DWORD slice = state.waitSliceMilliseconds;
+        Sleep(whole < slice ? static_cast<DWORD>(whole) : slice);
+        if (whole > slice && !look()) {
             return;
         }
     }
+}
+
+void MarkPauseStart(void* context) {
+    StateOf(context).pauseMark = PerformanceCounter();
 }
 
 void BeginPreciseTiming(void* context) {
@@ -73,5 +77,5 @@ Clock MakeWin32Clock(Win32ClockState& state) {
     if (state.endPeriod == nullptr) {
         state.endPeriod = timeEndPeriod;
     }
-    return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming};
+    return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming, MarkPauseStart};
 }

@@ -11,7 +11,11 @@ enum class NameClaim { Taken, HeldByOther, Unavailable };
 NameClaim ClaimName(const wchar_t* mutexName) {
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);
     if (mutex == nullptr) {
-        return NameClaim::Unavailable;
+        // A copy started with other rights ("Als Administrator ausführen") holds a mutex that
+        // this one may not open: the name is held all the same, and two copies would write to one
+        // unit.
+        return GetLastError() == ERROR_ACCESS_DENIED ? NameClaim::HeldByOther
+                                                     : NameClaim::Unavailable;
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);

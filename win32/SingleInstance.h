@@ -10,8 +10,9 @@ inline constexpr wchar_t SingleInstanceMutexName[] = L"Local\\ORVALDA.HalvernUpd
 // copy holds the name, looks for that copy's dialog and brings it, or the box it has open, to the
 // front (false: this copy ends), and tries to take the name again after every look, so that a
 // start while the first copy is closing runs once that copy is gone. Gives up (false) when for
-// waitMilliseconds neither showed. A name that cannot be created at all does not stop the
-// program: true. Sends nothing to the window, so a copy busy with an update cannot hold this one
+// waitMilliseconds neither showed. A mutex that this process may not open (made by a copy with
+// other rights) counts as held; a name that cannot be created at all does not stop the program:
+// true. Sends nothing to the window, so a copy busy with an update cannot hold this one
 // up.
 bool ClaimSingleInstance(const wchar_t* mutexName, DWORD waitMilliseconds);
 

@@ -541,7 +541,7 @@ int Cycles(const SimUnitConfig& config, int count, std::uint32_t awaited) {
 }
 
 // Prints each update in the unit's log: from its SetSystemLock(on) to its SetSystemLock(off)
-// request, as the unit received them, and the median gap between two of its blocks.
+// request, as the unit received them, the median gap between two of its blocks, and its phases.
 int PrintPace(const SimUnitConfig& identity) {
     auto state = std::make_unique<UnitState>();
     if (!ReadUnit(identity, *state)) {
@@ -560,6 +560,12 @@ int PrintPace(const SimUnitConfig& identity) {
                     static_cast<double>(pace.lockToUnlockMicroseconds) / 1000.0);
         std::printf("update.%u.medianBlockGapMs=%.3f\n", n,
                     static_cast<double>(pace.medianBlockGapMicroseconds) / 1000.0);
+        std::printf("update.%u.phasesMs=%.3f %.3f %.3f %.3f %.3f\n", n,
+                    static_cast<double>(pace.lockToEraseMicroseconds) / 1000.0,
+                    static_cast<double>(pace.eraseToAddressMicroseconds) / 1000.0,
+                    static_cast<double>(pace.addressToFirstBlockMicroseconds) / 1000.0,
+                    static_cast<double>(pace.blocksMicroseconds) / 1000.0,
+                    static_cast<double>(pace.lastBlockToUnlockMicroseconds) / 1000.0);
     }
     return 0;
 }

@@ -13,6 +13,14 @@ struct SimUpdatePace {
     std::uint32_t blocks = 0;       // WriteBlock requests between the two
     std::uint64_t lockToUnlockMicroseconds = 0;
     std::uint64_t medianBlockGapMicroseconds = 0; // 0 with fewer than two blocks
+    // The lock-to-unlock time in its phases, each from one request to the next named one: lock
+    // to erase, erase to address (the erase's wait and the pause after it), address to first
+    // block, first to last block, last block to unlock. 0 where a request is missing.
+    std::uint64_t lockToEraseMicroseconds = 0;
+    std::uint64_t eraseToAddressMicroseconds = 0;
+    std::uint64_t addressToFirstBlockMicroseconds = 0;
+    std::uint64_t blocksMicroseconds = 0;
+    std::uint64_t lastBlockToUnlockMicroseconds = 0;
 };
 
 // Each SetSystemLock(on) request followed by a SetSystemLock(off) one is an update, in log order;

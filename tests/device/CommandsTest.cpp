@@ -225,6 +225,10 @@ TEST_F(CommandsTest, RepliesAreJudgedByMarkerEchoAndCodeWidth) {
         {"SetWriteProtection echo in 3 bytes", protectOff, Bytes{0x02, 0x20, 0x00}, read, {}},
         {"WriteBlock on the report ID alone", Block(12), Bytes{0x02}, read, {12}},
         {"ReadControllerType 1 byte short", readType, Slice(data, 0, 43), read, Bytes(40, 0xEE)},
+        {"ReadControllerInfo 1 byte short", readInfo, Slice(data, 0, 35), read, Bytes(32, 0xEE)},
+        {"Identify 1 byte short", identify, Slice(data, 0, 15), read, Bytes(16, 0xEE)},
+        {"ReadMemory 1 byte short", readMemory, Slice(data, 0, 15), read, Bytes(12, 0xEE)},
+        {"SetWriteProtection echo in exactly 8 bytes", protectOff, Slice(Reply({0x02, 0x20, 0x00, 0x00}), 0, 8), 0, {}},
         {"ReadControllerInfo needs bytes 0-35 only", readInfo, Slice(data, 0, 36), 0, Slice(data, 4, 32)},
         // clang-format on
     };

@@ -229,6 +229,9 @@ TEST(IdentificationTest, ReportLengthsAboveSixtyAreUsedAndTooShortOnesRefused) {
         EXPECT_EQ(EraseFirmware(bench.record), ResultSuccess);
         const std::uint8_t words[56] = {1, 2, 3, 4};
         EXPECT_EQ(WriteBlock(bench.record, words, 14, queued), ResultSuccess);
+        // Every read asks for the input report's length.
+        EXPECT_EQ(bench.hid.postedReadLength, c.input);
+        EXPECT_EQ(bench.hid.readLength, c.input);
         for (std::uint32_t i = 0; i < bench.RequestCount(); ++i) {
             EXPECT_EQ(bench.unit->log[i].length, c.output);
             const std::vector<std::uint8_t> request = bench.Request(i);

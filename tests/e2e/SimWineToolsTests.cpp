@@ -198,11 +198,12 @@ TEST(SimUnitOptions, RefusesBadWordsAndLeavesTheFieldAlone) {
 }
 
 // A request log written as "<command><flag> <microseconds>" words: L1 lock on, L0 lock off,
-// B block, P protection; the pace of each update found in it.
+// B block, P protection, E erase, A address; the pace of each update found in it.
 TEST(SimPace, MeasuresEachUpdateFromLockToUnlock) {
     struct Update {
         std::uint32_t first, last, blocks;
         std::uint64_t lockToUnlock, medianGap;
+        std::vector<std::uint64_t> phases = {}; // checked when given
     };
     struct Case {
         const char* name;
@@ -214,13 +215,15 @@ TEST(SimPace, MeasuresEachUpdateFromLockToUnlock) {
          {{"I", 10},
           {"L1", 100},
           {"P0", 120},
+          {"E", 150},
+          {"A", 180},
           {"B", 200},
           {"B", 221},
           {"B", 241},
           {"B", 300},
           {"P1", 310},
           {"L0", 330}},
-         {{1, 8, 4, 230, 21}}},
+         {{1, 10, 4, 230, 21, {50, 30, 20, 100, 30}}}},
         {"two updates, identification between them",
          {{"L1", 1000},
           {"B", 1100},
@@ -244,6 +247,8 @@ TEST(SimPace, MeasuresEachUpdateFromLockToUnlock) {
             const std::uint8_t command = word[0] == 'L'   ? 0x0B
                                          : word[0] == 'P' ? 0x20
                                          : word[0] == 'B' ? 0x1B
+                                         : word[0] == 'E' ? 0x1E
+                                         : word[0] == 'A' ? 0x1F
                                                           : 0x08;
             log[i].bytes[0] = 0x01;
             log[i].bytes[1] = command;
@@ -261,6 +266,14 @@ TEST(SimPace, MeasuresEachUpdateFromLockToUnlock) {
                 << "update " << u;
             EXPECT_EQ(paces[u].medianBlockGapMicroseconds, c.updates[u].medianGap)
                 << "update " << u;
+            if (!c.updates[u].phases.empty()) {
+                const SimUpdatePace& pace = paces[u];
+                EXPECT_EQ(c.updates[u].phases,
+                          (std::vector<std::uint64_t>{
+                              pace.lockToEraseMicroseconds, pace.eraseToAddressMicroseconds,
+                              pace.addressToFirstBlockMicroseconds, pace.blocksMicroseconds,
+                              pace.lastBlockToUnlockMicroseconds}));
+            }
         }
     }
 }

@@ -29,8 +29,9 @@
 //                                                the progress window; prints how many arrived
 //   HalvernUiDriver end-session                  WM_QUERYENDSESSION to the dialog: answer=0|1
 //   HalvernUiDriver rect <id>                    a control's screen rectangle (0: the dialog's)
-//   HalvernUiDriver hold-name <ms> [event]       holds the single-copy name for ms (event: as an
-//                                                object the program cannot create it as)
+//   HalvernUiDriver hold-name <ms> [event|denied] holds the single-copy name for ms (event: as an
+//                                                object the program cannot create it as; denied: a
+//                                                mutex whose security grants no access)
 //   HalvernUiDriver wait-focus <id> [timeout]    waits until control id has the keyboard focus
 //                                                (GetGUIThreadInfo); prints focus=<id>, 0: none
 //   HalvernUiDriver top-line <id>                the first visible line of an edit control:
@@ -602,9 +603,18 @@ int Rect(int controlId) {
     return 0;
 }
 
-int HoldName(DWORD holdMs, bool asEvent) {
-    const HANDLE name = asEvent ? CreateEventW(nullptr, TRUE, FALSE, SingleInstanceMutexName)
-                                : CreateMutexW(nullptr, FALSE, SingleInstanceMutexName);
+int HoldName(DWORD holdMs, const std::wstring& kind) {
+    // An empty access list grants nobody access, as a copy with other rights looks to this one.
+    SECURITY_DESCRIPTOR noAccess;
+    InitializeSecurityDescriptor(&noAccess, SECURITY_DESCRIPTOR_REVISION);
+    ACL emptyList;
+    InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
+    SetSecurityDescriptorDacl(&noAccess, TRUE, &emptyList, FALSE);
+    SECURITY_ATTRIBUTES denied{sizeof denied, &noAccess, FALSE};
+    const HANDLE name =
+        kind == L"event"
+            ? CreateEventW(nullptr, TRUE, FALSE, SingleInstanceMutexName)
+            : CreateMutexW(kind == L"denied" ? &denied : nullptr, FALSE, SingleInstanceMutexName);
     if (name == nullptr) {
         std::fwprintf(stderr, L"HalvernUiDriver: the name cannot be held, error %lu\n",
                       GetLastError());
@@ -780,8 +790,7 @@ int wmain(int argc, wchar_t** argv) {
         return Rect(_wtoi(argv[2]));
     }
     if (command == L"hold-name" && argc >= 3) {
-        return HoldName(static_cast<DWORD>(_wtoi(argv[2])),
-                        argc >= 4 && std::wstring(argv[3]) == L"event");
+        return HoldName(static_cast<DWORD>(_wtoi(argv[2])), argc >= 4 ? argv[3] : L"");
     }
     if (command == L"wait-focus" && argc >= 3) {
         return WaitFocus(_wtoi(argv[2]), TimeoutArg(argc, argv, 3));

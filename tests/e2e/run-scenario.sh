@@ -16,6 +16,11 @@ if [ -z "${HALVERN_INSIDE_XVFB:-}" ]; then
     # shellcheck source=tools/wine-prefix.sh
     source "$HALVERN_SOURCE/tools/wine-prefix.sh"
     EnsureWinePrefix
+    # One session of a prefix at a time, as in cmake/wine-run.sh: the wineserver -k below and at
+    # the end would end the processes of a scenario that runs in it meanwhile.
+    if [ "${HALVERN_SESSION_LOCKED:-}" != "$WINEPREFIX" ]; then
+        HALVERN_SESSION_LOCKED="$WINEPREFIX" exec flock -o "$WINEPREFIX.session.lock" bash "$0" "$@"
+    fi
     # A wineserver of this prefix left from an earlier run talks to a display that is gone.
     wineserver -k >/dev/null 2>&1
     HALVERN_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"

@@ -136,6 +136,7 @@ TEST(LogoGeometry, EmptyBitmapOrExtremeRectanglesGiveNothingToDraw) {
     EXPECT_EQ(PlaceWithSpace(200, 0, 122).width, 0);
     EXPECT_EQ(PlaceWithSpace(200, 0, 122).height, 0);
     EXPECT_EQ(PlaceWithSpace(200, 365, 0).height, 0);
+    EXPECT_EQ(PlaceWithSpace(200, 365, -122).height, 0); // a bottom-up height read as negative
     // A space beyond the 32-bit range must not wrap around into a drawable width.
     const LogoPlacement far = ComputeLogoPlacement(logoWidth, logoHeight, {0, 0, INT32_MIN + 5, 0},
                                                    {0, 0, INT32_MAX, 0}, 3, 23);

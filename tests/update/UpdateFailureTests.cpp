@@ -191,8 +191,11 @@ TEST(UpdateFailure, EachStepStopsTheRunWithItsMessageAndCodeLine) {
         std::uint8_t command;
         SimFault fault;
         std::uint16_t messageId;
-        const char16_t* codes; // the two values of the code line
+        const char16_t* codes; // the two values of the code line; null: no code line
         std::vector<std::string> timeline;
+        // In the pause after the lock the record loses its output report length, so that the
+        // next command is refused before anything is sent.
+        bool spoiltAfterLock = false;
     };
     const std::vector<Case> cases = {
         // clang-format off
@@ -211,6 +214,7 @@ TEST(UpdateFailure, EachStepStopsTheRunWithItsMessageAndCodeLine) {
         {"address not taken", 0x1F, {SimFaultKind::WriteFails, 0, 0}, MessageAddressFailed, u"fffffffe-0x0000001f", toAddress},
         {"block 3 refused with code 0", 0x1B, {SimFaultKind::ErrorReply, 0, 3}, MessageBlockFailed, u"ff000000-0x00000000", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12", "pause 20", "send 1B words 12"})},
         {"block 2 reply lost", 0x1B, {SimFaultKind::ReadFails, 0, 2}, MessageBlockFailed, u"fffffffd-0x0000001f", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12"})},
+        {"unprotect refused before it is sent, after the answered lock", 0x20, {}, MessageUnprotectFailed, nullptr, then(toLock, {"pause 20"}), true},
         // clang-format on
     };
     const std::vector<std::uint8_t> image = MakeTestImage(48 * 5, 3);
@@ -223,13 +227,26 @@ TEST(UpdateFailure, EachStepStopsTheRunWithItsMessageAndCodeLine) {
         rig->dialog.controls[ControlUpdate].enabled = true;
         // A failure of an earlier moment that must not show up in the code line.
         rig->hid.lastError = 0x4D2;
+        if (c.spoiltAfterLock) {
+            rig->afterPause = [&](std::uint32_t pauseIndex) {
+                rig->app.unit.outputReportLength = pauseIndex == 0 ? 0 : 60;
+            };
+        }
         RunUpdateWith(rig->app, LoadTestImage);
 
         EXPECT_EQ(rig->timeline, then(c.timeline, {"precise off", "box Update fehlgeschlagen!"}));
         ASSERT_EQ(rig->dialog.boxes.size(), 1u);
         ExpectFailureReported(*rig, c.messageId,
-                              std::u16string(u"Das System meldet Fehlercode 0x") + c.codes);
+                              c.codes == nullptr
+                                  ? u""
+                                  : std::u16string(u"Das System meldet Fehlercode 0x") + c.codes);
         EXPECT_TRUE(rig->dialog.progressWindows.empty() || !rig->dialog.progressWindows[0].alive);
+        // The writing has ended before the box shows.
+        const std::vector<std::string>& log = rig->dialog.log;
+        EXPECT_EQ(FilterLog(rig->dialog, "writing"),
+                  (std::vector<std::string>{"writing on", "writing off"}));
+        EXPECT_LT(std::find(log.begin(), log.end(), "writing off"),
+                  std::find(log.begin(), log.end(), "box Update fehlgeschlagen!"));
     }
 }
 

@@ -64,7 +64,11 @@ std::vector<std::uint32_t> ExpectedPositions(std::uint32_t size) {
 struct BarWatch {
     const Clock* inner = nullptr;
     const FakeDialog* dialog = nullptr;
+    const SimUnit* unit = nullptr;
     std::vector<std::uint32_t> shownAtPause;
+    // Per pause: whether the pause was marked to start after the unit's last request.
+    std::vector<bool> markedAfterRequest;
+    std::uint32_t markedAt = 0; // requests logged at the mark; 0: none
     Clock clock{};
 };
 
@@ -77,7 +81,13 @@ void PauseAndWatchBar(void* context, std::uint32_t milliseconds) {
     const std::vector<FakeProgressWindow>& windows = watch.dialog->progressWindows;
     const bool shown = !windows.empty() && windows[0].alive && !windows[0].positions.empty();
     watch.shownAtPause.push_back(shown ? windows[0].positions.back() : 1000);
+    watch.markedAfterRequest.push_back(watch.markedAt == watch.unit->logCount);
+    watch.markedAt = 0;
     watch.inner->Pause(watch.inner->context, milliseconds);
+}
+
+void WatchedMark(void* context) {
+    Watch(context).markedAt = Watch(context).unit->logCount;
 }
 
 void WatchedPreciseOn(void* context) {
@@ -91,7 +101,8 @@ void WatchedPreciseOff(void* context) {
 void WatchBar(UpdateRig& rig, BarWatch& watch) {
     watch.inner = rig.app.unit.clock;
     watch.dialog = &rig.dialog;
-    watch.clock = Clock{&watch, PauseAndWatchBar, WatchedPreciseOn, WatchedPreciseOff};
+    watch.unit = rig.sim.get();
+    watch.clock = Clock{&watch, PauseAndWatchBar, WatchedPreciseOn, WatchedPreciseOff, WatchedMark};
     rig.app.unit.clock = &watch.clock;
 }
 
@@ -130,6 +141,8 @@ void ExpectCompleted(const UpdateRig& rig) {
     EXPECT_EQ(rig.virtualClock.preciseTimingBegins, 1u);
     ASSERT_EQ(rig.dialog.progressWindows.size(), 1u);
     EXPECT_FALSE(rig.dialog.progressWindows[0].alive);
+    EXPECT_EQ(FilterLog(rig.dialog, "writing"),
+              (std::vector<std::string>{"writing on", "writing off"}));
 }
 
 TEST(UpdateRun, CarriedImageReachesFlashInOrderWithItsPauses) {
@@ -197,6 +210,11 @@ TEST(UpdateRun, BarShowsEachBlocksShareAndRepaintsOnlyWhenItMoves) {
         const std::vector<std::uint32_t> shown(watch.shownAtPause.begin() + 6,
                                                watch.shownAtPause.end());
         EXPECT_EQ(shown, shares);
+        // The address's pause and each block's count from its reply, the progress window's
+        // opening and the bar's repaints inside them.
+        EXPECT_EQ(
+            std::vector<bool>(watch.markedAfterRequest.begin() + 5, watch.markedAfterRequest.end()),
+            std::vector<bool>(1 + shares.size(), true));
         const std::vector<std::uint32_t>& positions = rig->dialog.progressWindows[0].positions;
         EXPECT_EQ(positions.size(), c.repaints);
         EXPECT_EQ(positions.front(), 0u);

@@ -87,6 +87,24 @@ TEST(Win32Clock, PauseLooksAtTheQueueInSlicesAndKeepsItsLength) {
     }
 }
 
+// A marked pause counts from the mark, and the mark is used once: the next pause keeps its own
+// whole length.
+TEST(Win32Clock, MarkedPauseCountsFromTheMarkOnce) {
+    Win32ClockState state;
+    const Clock clock = MakeWin32Clock(state);
+    LARGE_INTEGER mark, start, end, frequency;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&mark);
+    clock.MarkPauseStart(clock.context);
+    Sleep(30);
+    clock.Pause(clock.context, 10);
+    QueryPerformanceCounter(&start);
+    clock.Pause(clock.context, 10);
+    QueryPerformanceCounter(&end);
+    EXPECT_GE(1000 * (start.QuadPart - mark.QuadPart), 10 * frequency.QuadPart);
+    EXPECT_GE(1000 * (end.QuadPart - start.QuadPart), 10 * frequency.QuadPart);
+}
+
 using QueryTimerResolution = LONG(NTAPI*)(ULONG*, ULONG*, ULONG*);
 
 // Current timer resolution in 100 ns units, or 0 when the system does not say.

@@ -126,16 +126,18 @@ TEST(UpdateDialogTest, UpdateShowsACentredProgressWindowThatAdvancesAndEndsWithV
     EXPECT_EQ(watch.progressStyle & (WS_CHILD | WS_POPUP), 0);
     EXPECT_EQ(watch.progressTitle, FromCatalogue(40029));
 
-    // Seen after every block: never backwards, ending at 100, and always already painted.
+    // Seen in the pause after the address (the window opens in it, at 0) and after every block:
+    // never backwards, ending at 100, and always already painted.
     const std::uint32_t blocks = (CarriedFirmwareSize + BlockBytes - 1) / BlockBytes;
-    ASSERT_EQ(watch.positions.size(), blocks);
+    ASSERT_EQ(watch.positions.size(), 1 + blocks);
+    EXPECT_EQ(watch.positions.front(), 0);
     for (std::size_t i = 1; i < watch.positions.size(); ++i) {
         ASSERT_LE(watch.positions[i - 1], watch.positions[i]) << "after block " << i + 1;
     }
     EXPECT_EQ(watch.positions.back(), 100);
     EXPECT_EQ(watch.unpaintedPauses, 0);
     std::printf("%zu blocks watched, bar at %d after the first and %d after the last\n",
-                watch.positions.size(), watch.positions.front(), watch.positions.back());
+                watch.positions.size() - 1, watch.positions[1], watch.positions.back());
 
     // Completed: the window is gone, the controller holds the carried image.
     EXPECT_EQ(FindWindowW(PROGRESS_CLASSW, nullptr), nullptr);
