@@ -32,6 +32,7 @@ namespace {
 constexpr std::size_t captionBufferSize = 256;
 // Posted by the initialisation: the first look at the unit, once the dialog is on screen.
 constexpr UINT checkPresenceMessage = WM_APP + 1;
+bool presenceChecked = false;
 
 void ReportRegistrationFailure(HWND window) {
     char16_t caption[MessageBufferSize];
@@ -106,9 +107,11 @@ void InitMainDialog(HWND window) {
         return;
     }
 
+    presenceChecked = false;
     // The look at the unit can wait up to the exchange bound on a unit that does not answer: it
     // runs from the queue, once the dialog is on screen. Should the post fail, it runs now.
     if (!PostMessageW(window, checkPresenceMessage, 0, 0)) {
+        presenceChecked = true;
         RunInitialPresenceCheck(appState);
     }
 }
@@ -138,12 +141,18 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         InitMainDialog(window);
         return TRUE; // focus on the first tab stop, "Beenden"
-    case checkPresenceMessage:
+    case checkPresenceMessage: {
+        // Once, from the queue: another program could post it again, even into a wait.
+        if (presenceChecked || appState.holdDeviceEvents) {
+            return TRUE;
+        }
+        presenceChecked = true;
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
         RunInitialPresenceCheck(appState);
         EndIfCloseRequested(window);
         return TRUE;
+    }
     case WM_CLOSE:
     case WM_SYSCOMMAND:
         if (IsRefusedWhileWriting(message)) {

@@ -6,6 +6,8 @@
 //   HalvernUiDriver wait-text <id> <part> [timeout]
 //   HalvernUiDriver wait-enabled <id> <0|1> [timeout]
 //   HalvernUiDriver click <id>                   a button click (WM_COMMAND, BN_CLICKED)
+//   HalvernUiDriver post <message>               posts a message (a number) to the dialog, as any
+//                                                program on the desktop could
 //   HalvernUiDriver box [timeout]                caption, text, icon and buttons of a message box
 //   HalvernUiDriver answer <button id> [timeout] press a message box button, wait for it to close
 //   HalvernUiDriver no-box <ms>                  fails if a message box shows up within ms
@@ -749,6 +751,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"click" && argc >= 3) {
         return Click(_wtoi(argv[2]));
+    }
+    if (command == L"post" && argc >= 3) {
+        HWND dialog = FindMainDialog();
+        return dialog != nullptr && PostMessageW(dialog, std::wcstoul(argv[2], nullptr, 0), 0, 0)
+                   ? 0
+                   : Missing(L"dialog to post to", 0);
     }
     if (command == L"box") {
         return Box(TimeoutArg(argc, argv, 2));

@@ -234,6 +234,13 @@ the start, taken for hung $(value_of "$watch" hung) of $(value_of "$watch" sampl
     start_program
     settle "$(msg 40000 | cut -c1-40)"
     expect_value "$DUMP" control.40010.text "TESSAVO"
+    # The first look at the unit comes from the dialog's queue once; posted again by another
+    # program (WM_APP + 1), it looks at nothing.
+    local identified
+    identified=$(ctl state pid=1 | sed -n 's/^command_0x08=//p')
+    ui post 0x8001 || fail "could not post to the dialog"
+    sleep 0.5
+    expect_value "$(ctl state pid=1)" command_0x08 "$identified"
     ctl plug pid=2 >/dev/null || fail "plug of the MERROWIN failed"
     ctl unplug pid=1 >/dev/null || fail "unplug of the TESSAVO failed"
     ui wait-text 40010 MERROWIN 20000 >/dev/null || fail "the second unit was not found"
