@@ -7,8 +7,6 @@ LOOKPROBE="$HALVERN_BUILD/tests/e2e/HalvernLookProbe.exe"
 
 look() { wine "$LOOKPROBE" "Z:${PROGRAM//\//\\}" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
-value_of() { sed -n "s/^$2=//p" <<<"$1" | head -1; }
-
 # check_look <dpi> <name>: the logo at its size and place for this DPI, no key colour on screen,
 # the notice window's text and every label's text not cut off.
 check_look() {

@@ -49,6 +49,8 @@ expect_prefix() {
     fi
 }
 
+value_of() { sed -n "s/^$2=//p" <<<"$1" | head -1; }
+
 # A measured figure: printed, and kept in the scenario's figures.txt.
 figure() { echo "$*" | tee -a "$ARTIFACTS/figures.txt"; }
 
@@ -69,6 +71,28 @@ stop_program() {
         wait "$program_pid" 2>/dev/null
     fi
     program_pid=""
+}
+
+# The centre on screen of a control of the dialog (0: the dialog itself), as "x y".
+control_centre() {
+    local r
+    r=$(ui rect "$1") || { fail "no rectangle of control $1"; return 1; }
+    echo "$((($(value_of "$r" left) + $(value_of "$r" right)) / 2))" \
+        "$((($(value_of "$r" top) + $(value_of "$r" bottom)) / 2))"
+}
+
+# Waits up to $1 s for the program to end by itself, with exit code 0 ($2: what should end it).
+program_ends() {
+    local until=$((SECONDS + $1)) code
+    while program_running && [ "$SECONDS" -lt "$until" ]; do sleep 0.05; done
+    if program_running; then
+        fail "$2 does not end the program"
+        return 1
+    fi
+    wait "$program_pid"
+    code=$?
+    program_pid=""
+    [ "$code" -eq 0 ] || fail "exit code $code"
 }
 
 # The dialog once the program has settled on a notice; prints nothing, returns the dump in DUMP.
@@ -209,25 +233,14 @@ the start, taken for hung $(value_of "$watch" hung) of $(value_of "$watch" sampl
     settle "$(msg 40017)"
     ctl plug fault=0x08:noanswer >/dev/null || fail "plug of the silent unit failed"
     sleep 1.5
-    local quit qx qy end
-    quit=$(ui rect 2) || fail "no Beenden to click"
-    qx=$((($(value_of "$quit" left) + $(value_of "$quit" right)) / 2))
-    qy=$((($(value_of "$quit" top) + $(value_of "$quit" bottom)) / 2))
+    local quit
+    quit=$(control_centre 2)
     begin=$(date +%s.%N)
-    xdotool mousemove "$qx" "$qy" click 1 || fail "xdotool failed"
-    local until=$((SECONDS + 8))
-    while program_running && [ "$SECONDS" -lt "$until" ]; do sleep 0.05; done
-    end=$(date +%s.%N)
-    if program_running; then
-        fail "the program did not end on a click during the wait"
-    else
-        wait "$program_pid"
-        local code=$?
-        program_pid=""
-        [ "$code" -eq 0 ] || fail "exit code $code"
+    # shellcheck disable=SC2086
+    xdotool mousemove $quit click 1 || fail "xdotool failed"
+    program_ends 8 "a click on Beenden during the wait" &&
         figure "$(printf 'click on Beenden during the wait for a silent unit: ended after %.2f s' \
-            "$(echo "$end - $begin" | bc)")"
-    fi
+            "$(echo "$(date +%s.%N) - $begin" | bc)")"
     ctl unplug >/dev/null
 
     ctl plug pid=1 >/dev/null || fail "plug of the TESSAVO failed"
@@ -320,16 +333,7 @@ scenario_keyboard_and_screen_reader() {
     focus=$(ui wait-focus 2 5000) || fail "the focus is not on Beenden after the success"
     figure "focus after the success: $focus"
     xdotool key Escape || fail "xdotool failed"
-    local waited=0
-    while program_running && [ "$waited" -lt 100 ]; do
-        sleep 0.1
-        waited=$((waited + 1))
-    done
-    program_running && { fail "Escape does not end the program"; return; }
-    wait "$program_pid"
-    local code=$?
-    program_pid=""
-    [ "$code" -eq 0 ] || fail "exit code $code"
+    program_ends 10 "Escape"
 }
 
 scenario_foreign_device() {
@@ -518,10 +522,9 @@ scenario_alive_during_update() {
     expect_value "$closes" delivered 6
     expect_value "$closes" progressKept 1
     local quit dialog
-    quit=$(ui rect 2) && dialog=$(ui rect 0) || fail "no rectangles to click"
-    local qx=$((($(value_of "$quit" left) + $(value_of "$quit" right)) / 2))
-    local qy=$((($(value_of "$quit" top) + $(value_of "$quit" bottom)) / 2))
-    xdotool mousemove "$qx" "$qy" click 1 sleep 0.3 key Escape sleep 0.3 \
+    quit=$(control_centre 2) && dialog=$(ui rect 0) || fail "no rectangles to click"
+    # shellcheck disable=SC2086
+    xdotool mousemove $quit click 1 sleep 0.3 key Escape sleep 0.3 \
         mousemove $(($(value_of "$dialog" right) - 12)) $(($(value_of "$dialog" top) + 12)) \
         click 1 || fail "xdotool failed"
     shot alive-during-update-clicked
@@ -540,10 +543,7 @@ scenario_alive_during_update() {
     expect_value "$(ui end-session)" answer 1
     check_full_update_log "$(unit_state)"
     ui close 10000 >/dev/null || fail "the program did not close"
-    wait "$program_pid"
-    local code=$?
-    program_pid=""
-    [ "$code" -eq 0 ] || fail "exit code $code"
+    program_ends 10 "Beenden"
 }
 
 # --- lost replies -----------------------------------------------------------------------------

@@ -507,21 +507,6 @@ TEST_F(Presence, EventsWhileTheIncompatibleBoxIsOpenAreHandledAfterItsNotice) {
     ExpectOtherUnitReady();
 }
 
-// Arrivals noted in a row (a flapping cable) are one look at the bus afterwards.
-TEST_F(Presence, HeldArrivalsInARowAreOneLook) {
-    Plug(Attached::NoController);
-    bool flapped = false;
-    hid.whileReading = [&] {
-        for (int i = 0; i < 30 && !flapped; ++i) {
-            EXPECT_TRUE(Arrive());
-        }
-        flapped = true;
-    };
-    RunInitialPresenceCheck(app);
-    EXPECT_EQ(std::count(hid.calls.begin(), hid.calls.end(), "list"), 2);
-    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageNoControllerNotice)));
-}
-
 // A record is read only within its own size (any program can send one): a record too short for
 // a path, or a path without its terminator inside the record, is none of ours.
 TEST_F(Presence, DeviceEventRecordsAreReadWithinTheirSize) {
@@ -553,37 +538,44 @@ TEST_F(Presence, DeviceEventRecordsAreReadWithinTheirSize) {
     }
 }
 
-// A removal (and a close request) that the thread meets while it waits for the unit's reply is
-// only noted: the exchange finishes with the record intact, and then the removal is handled, or,
-// after a close request, nothing more happens.
+// What the thread meets while it waits for the unit's reply is only noted: the exchange finishes
+// with the record intact; then a removal is handled, arrivals in a row (a flapping cable) are one
+// look at the bus, and after a close request nothing more happens.
 TEST_F(Presence, EventsMetDuringAnExchangeWaitForItsEnd) {
-    for (const bool close : {false, true}) {
-        SCOPED_TRACE(close ? "removal and close" : "removal");
+    enum class Met { Removal, RemovalAndClose, Arrivals };
+    for (const Met met : {Met::Removal, Met::RemovalAndClose, Met::Arrivals}) {
+        SCOPED_TRACE(static_cast<int>(met));
         Reset();
         StartEmpty();
-        Plug(Attached::Ready);
-        bool met = false;
+        Plug(met == Met::Arrivals ? Attached::NoController : Attached::Ready);
+        bool done = false;
         hid.whileReading = [&] {
-            if (!met) {
-                met = true;
+            for (int i = 0; i < 30 && !done && met == Met::Arrivals; ++i) {
+                EXPECT_TRUE(Arrive());
+            }
+            if (!done && met != Met::Arrivals) {
                 Unplug(unitPath);
                 EXPECT_TRUE(Remove(unitPath));
-                app.closeRequested = close;
+                app.closeRequested = met == Met::RemovalAndClose;
                 EXPECT_TRUE(IsUnitOpen(app.unit));
             }
+            done = true;
         };
         EXPECT_TRUE(Arrive());
-        EXPECT_TRUE(met);
+        EXPECT_TRUE(done);
         EXPECT_FALSE(app.holdDeviceEvents);
         EXPECT_TRUE(app.heldDeviceEvents.empty());
-        if (close) {
+        if (met == Met::RemovalAndClose) {
             // The unit found stays as the exchange left it, for the dialog's cleanup to close.
             EXPECT_TRUE(dialog.log.empty());
             EXPECT_TRUE(IsUnitOpen(app.unit));
-        } else {
+        } else if (met == Met::Removal) {
             EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageUnitRemovedNotice)));
             EXPECT_FALSE(IsUnitOpen(app.unit));
             EXPECT_EQ(hid.openHandles, 0u);
+        } else {
+            EXPECT_EQ(std::count(hid.calls.begin(), hid.calls.end(), "list"), 2);
+            EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageNoControllerNotice)));
         }
     }
 }

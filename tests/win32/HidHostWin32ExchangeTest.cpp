@@ -141,18 +141,33 @@ TEST_F(ExchangeTest, FailedWriteDropsItsPostedRead) {
     EXPECT_EQ(abandoned, Report{});
 }
 
+// A read given up, past the bound or when a look between two slices says stop (the unit was
+// pulled, the user closed the program): a reply that comes later goes to the next read.
 TEST_F(ExchangeTest, ReplyAfterTheBoundGoesToTheNextReadNotTheAbandonedBuffer) {
-    PipeUnit unit(64);
-    state.exchangeTimeoutMilliseconds = 100;
-    Report abandoned{};
-    EXPECT_FALSE(
-        host.ReadReport(host.context, unit.Host(), abandoned.data(), abandoned.size(), &delivered));
-    EXPECT_EQ(host.GetLastSystemError(host.context), SystemErrorTimeout);
-    ASSERT_TRUE(unit.Send(answer));
-    Report next{};
-    EXPECT_TRUE(host.ReadReport(host.context, unit.Host(), next.data(), next.size(), &delivered));
-    EXPECT_EQ(next, answer);
-    EXPECT_EQ(abandoned, Report{});
+    const struct {
+        std::uint32_t bound;
+        bool (*look)();
+        std::uint32_t error;
+    } rows[] = {{100, nullptr, SystemErrorTimeout},
+                {60000, [] { return false; }, std::uint32_t{ERROR_OPERATION_ABORTED}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.error);
+        PipeUnit unit(64);
+        state.exchangeTimeoutMilliseconds = row.bound;
+        state.waitSliceMilliseconds = 10;
+        state.whileWaiting = row.look;
+        Report abandoned{};
+        EXPECT_FALSE(host.ReadReport(host.context, unit.Host(), abandoned.data(), abandoned.size(),
+                                     &delivered));
+        EXPECT_EQ(host.GetLastSystemError(host.context), row.error);
+        state.whileWaiting = nullptr;
+        ASSERT_TRUE(unit.Send(answer));
+        Report next{};
+        EXPECT_TRUE(
+            host.ReadReport(host.context, unit.Host(), next.data(), next.size(), &delivered));
+        EXPECT_EQ(next, answer);
+        EXPECT_EQ(abandoned, Report{});
+    }
 }
 
 // A driver that never lets go of a cancelled read: the read is given up after the two bounds
@@ -198,25 +213,6 @@ TEST_F(ExchangeTest, StalledWriteIsGivenUpAndTheNextOneGoesThrough) {
     state.exchangeTimeoutMilliseconds = 5000;
     EXPECT_TRUE(host.WriteReport(host.context, unit.Host(), answer.data(), answer.size()));
     drainer.join();
-}
-
-// A look between two slices that says stop (the unit was pulled, the user closed the program)
-// gives the read up at once; a reply that comes later goes to the next read.
-TEST_F(ExchangeTest, ReadGivenUpWhenALookSaysStop) {
-    PipeUnit unit(64);
-    state.exchangeTimeoutMilliseconds = 60000;
-    state.waitSliceMilliseconds = 10;
-    state.whileWaiting = [] { return false; };
-    Report abandoned{};
-    EXPECT_FALSE(
-        host.ReadReport(host.context, unit.Host(), abandoned.data(), abandoned.size(), &delivered));
-    EXPECT_EQ(host.GetLastSystemError(host.context), std::uint32_t{ERROR_OPERATION_ABORTED});
-    state.whileWaiting = nullptr;
-    ASSERT_TRUE(unit.Send(answer));
-    Report next{};
-    EXPECT_TRUE(host.ReadReport(host.context, unit.Host(), next.data(), next.size(), &delivered));
-    EXPECT_EQ(next, answer);
-    EXPECT_EQ(abandoned, Report{});
 }
 
 TEST_F(ExchangeTest, UnitGoneFailsAtOnceWithTheSystemsReason) {
