@@ -99,6 +99,9 @@ LRESULT CALLBACK KeepProgressWindow(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_CLOSE || message == WM_SYSCOMMAND) {
         return 0;
     }
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, KeepProgressWindow, 0);
+    }
     return DefSubclassProc(window, message, wParam, lParam);
 }
 

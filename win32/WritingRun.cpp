@@ -150,8 +150,4 @@ void EndWritingRun(HWND dialog) {
     if (destroy != nullptr) {
         destroy(dialog);
     }
-    if (GetActiveWindow() == dialog && GetFocus() == nullptr) {
-        const HWND quit = GetDlgItem(dialog, IDCANCEL);
-        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(quit), TRUE);
-    }
 }

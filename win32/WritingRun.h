@@ -36,6 +36,6 @@ bool IsDispatchingInAWait();
 // reason shown by the system.
 void BeginWritingRun(HWND dialog);
 // The run has ended: mouse and keyboard input, close requests and button commands given meanwhile
-// are dropped (a WM_QUIT met on the way is posted again), the shutdown reason is withdrawn, and
-// the keyboard focus goes back to "Beenden" when the dialog is active and nothing has it.
+// are dropped (a WM_QUIT met on the way is posted again) and the shutdown reason is withdrawn.
+// ("Beenden", enabled again just before, has taken the focus back.)
 void EndWritingRun(HWND dialog);
