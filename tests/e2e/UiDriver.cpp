@@ -661,13 +661,16 @@ int TopLine(int id) {
                                                 SMTO_ABORTIFHUNG, messageTimeout, &line)) {
         return Missing(L"edit control", 0);
     }
-    wchar_t text[512] = {};
-    text[0] = static_cast<wchar_t>(std::size(text) - 1); // EM_GETLINE reads its bound from here
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(edit, EM_GETLINE, line, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        messageTimeout, &copied);
+    // The line is cut from the whole text by character indices: Wine 8 marshals EM_GETLINE to
+    // another process with a reply length read from outside its buffer, which can end the
+    // program's thread ("wine client error: partial write").
+    DWORD_PTR start = 0;
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(edit, EM_LINEINDEX, line, 0, SMTO_ABORTIFHUNG, messageTimeout, &start);
+    SendMessageTimeoutW(edit, EM_LINELENGTH, start, 0, SMTO_ABORTIFHUNG, messageTimeout, &length);
+    const std::wstring text = WindowText(edit);
     std::printf("topLine=%u\n", static_cast<unsigned>(line));
-    PrintUtf8(L"topText", std::wstring(text, copied));
+    PrintUtf8(L"topText", start < text.size() ? text.substr(start, length) : std::wstring());
     return 0;
 }
 

@@ -289,10 +289,7 @@ scenario_pull_during_erase_pause() {
 
 # Keyboard only (real keys through the X server), focus and names read from another process as
 # a screen reader reads them: the focus never ends on no control, the notice scrolls by keys.
-# Not a ctest entry for now: under ctest the program dies at the Page Downs with Wine's "wine
-# client error: partial write" (it passes when Wine's processes ignore SIGQUIT, as from an
-# interactive shell). Run it by hand: define scenario_keyboard_and_screen_reader() to call it.
-keyboard_and_screen_reader() {
+scenario_keyboard_and_screen_reader() {
     start_program
     settle "$(msg 40017)"
     ui wait-focus 2 >/dev/null || fail "the focus does not start on Beenden"
