@@ -8,6 +8,7 @@ enum MessageId : std::uint16_t {
     MessageUpdateFailedCaption = 40002,
     MessageAddressFailed = 40008,
     MessageBlockFailed = 40009,
+    MessageLibraryMissing = 40010,
     MessageRegistrationFailed = 40011,
     MessageApplicationErrorCaption = 40012,
     MessageWrongModeNotice = 40015,

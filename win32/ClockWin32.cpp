@@ -1,6 +1,6 @@
 #include "win32/ClockWin32.h"
 
-#include <mmsystem.h>
+#include "win32/SystemLibraries.h"
 
 namespace {
 
@@ -72,10 +72,10 @@ void EndPreciseTiming(void* context) {
 
 Clock MakeWin32Clock(Win32ClockState& state) {
     if (state.beginPeriod == nullptr) {
-        state.beginPeriod = timeBeginPeriod;
+        state.beginPeriod = systemCalls.beginTimerPeriod;
     }
     if (state.endPeriod == nullptr) {
-        state.endPeriod = timeEndPeriod;
+        state.endPeriod = systemCalls.endTimerPeriod;
     }
     return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming, MarkPauseStart};
 }

@@ -5,10 +5,7 @@
 #include <memory>
 #include <vector>
 
-// MinGW's hid.dll headers declare no C linkage of their own.
-extern "C" {
-#include <hidsdi.h>
-}
+#include "win32/SystemLibraries.h"
 
 namespace {
 
@@ -155,7 +152,7 @@ bool GetAttributes(void* context, HostHandle device, std::uint16_t* vendorId,
     Win32HidHostState& state = StateOf(context);
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof(attributes);
-    if (!HidD_GetAttributes(ToHandle(device), &attributes)) {
+    if (!systemCalls.hidGetAttributes(ToHandle(device), &attributes)) {
         return Fail(state);
     }
     *vendorId = attributes.VendorID;
@@ -166,7 +163,7 @@ bool GetAttributes(void* context, HostHandle device, std::uint16_t* vendorId,
 bool GetPreparsedData(void* context, HostHandle device, HostPreparsed* preparsed) {
     Win32HidHostState& state = StateOf(context);
     PHIDP_PREPARSED_DATA data = nullptr;
-    if (!HidD_GetPreparsedData(ToHandle(device), &data)) {
+    if (!systemCalls.hidGetPreparsedData(ToHandle(device), &data)) {
         return Fail(state);
     }
     *preparsed = reinterpret_cast<HostPreparsed>(data);
@@ -179,7 +176,7 @@ std::uint32_t GetCaps(void*, HostPreparsed preparsed, HidCapabilities* caps) {
     }
     HIDP_CAPS hidCaps{};
     const NTSTATUS status =
-        HidP_GetCaps(reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed), &hidCaps);
+        systemCalls.hidpGetCaps(reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed), &hidCaps);
     if (status == HIDP_STATUS_SUCCESS) {
         caps->inputReportByteLength = hidCaps.InputReportByteLength;
         caps->outputReportByteLength = hidCaps.OutputReportByteLength;
@@ -189,7 +186,7 @@ std::uint32_t GetCaps(void*, HostPreparsed preparsed, HidCapabilities* caps) {
 
 void FreePreparsedData(void*, HostPreparsed preparsed) {
     if (preparsed != 0) {
-        HidD_FreePreparsedData(reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed));
+        systemCalls.hidFreePreparsedData(reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed));
     }
 }
 
@@ -401,7 +398,7 @@ Win32HidHostState::~Win32HidHostState() {
 }
 
 HidHost MakeWin32HidHost(Win32HidHostState& state) {
-    HidD_GetHidGuid(&state.hidGuid);
+    systemCalls.hidGetHidGuid(&state.hidGuid);
     // Made here once, so that exchanges open no handles of their own.
     for (TransferSlot* slot : {&state.writeTransfer, &state.readTransfer}) {
         if (*slot == nullptr) {

@@ -12,14 +12,11 @@
 #include "win32/NoticeFocus.h"
 #include "win32/PaintLogo.h"
 #include "win32/SingleInstance.h"
+#include "win32/SystemLibraries.h"
 #include "win32/WideText.h"
 #include "win32/WritingRun.h"
 
 #include <dbt.h>
-
-extern "C" {
-#include <hidsdi.h>
-}
 
 HDEVNOTIFY deviceNotification = nullptr;
 AppState appState;
@@ -98,7 +95,7 @@ void InitMainDialog(HWND window) {
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_reserved = 0;
-    HidD_GetHidGuid(&filter.dbcc_classguid);
+    systemCalls.hidGetHidGuid(&filter.dbcc_classguid);
     deviceNotification = registerDeviceEvents(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     if (deviceNotification == nullptr) {
         ReportRegistrationFailure(window);

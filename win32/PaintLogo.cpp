@@ -4,6 +4,7 @@
 #include "ui/WindowGeometry.h"
 #include "win32/AppGlobals.h"
 #include "win32/ScopedWin.h"
+#include "win32/SystemLibraries.h"
 #include "win32/WindowDpi.h"
 
 namespace {
@@ -46,6 +47,6 @@ void PaintLogo(HDC paintContext) {
     if (place.width <= 0 || place.height <= 0) {
         return;
     }
-    TransparentBlt(paintContext, place.left, place.top, place.width, place.height, memory.context,
-                   0, 0, size.bmWidth, size.bmHeight, logoKeyColour);
+    systemCalls.transparentBlt(paintContext, place.left, place.top, place.width, place.height,
+                               memory.context, 0, 0, size.bmWidth, size.bmHeight, logoKeyColour);
 }

@@ -1,11 +1,15 @@
 // HalvernUpdater.exe: one modal dialog, whose message loop is the program's only loop.
 #include "device/UnitConnection.h"
 #include "ui/ControlIds.h"
+#include "ui/MessageIds.h"
+#include "ui/TextFormat.h"
 #include "win32/ClockWin32.h"
 #include "win32/DialogHostWin32.h"
 #include "win32/HidHostWin32.h"
 #include "win32/MainDialog.h"
 #include "win32/SingleInstance.h"
+#include "win32/SystemLibraries.h"
+#include "win32/WideText.h"
 #include "win32/WritingRun.h"
 
 #include <commctrl.h>
@@ -16,9 +20,26 @@ namespace {
 // waits for a closing first copy to be gone.
 constexpr DWORD findRunningCopyMilliseconds = 5000;
 
+// The application error box, before any window or unit: the text, then the missing library.
+void ReportMissingLibrary(HINSTANCE instance, const wchar_t* library) {
+    char16_t caption[MessageBufferSize] = {};
+    char16_t text[MessageBufferSize] = {};
+    LoadStringW(instance, MessageApplicationErrorCaption, AsWide(caption), MessageBufferSize);
+    LoadStringW(instance, MessageLibraryMissing, AsWide(text), MessageBufferSize);
+    AppendText(text, MessageBufferSize, u"\r\n\r\n");
+    AppendText(text, MessageBufferSize, reinterpret_cast<const char16_t*>(library));
+    MessageBoxW(nullptr, AsWide(text), AsWide(caption), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // First of all: nothing may be loaded from the program's folder (win32/SystemLibraries.h).
+    const wchar_t* missingLibrary = nullptr;
+    if (!LoadSystemLibraries(&missingLibrary)) {
+        ReportMissingLibrary(instance, missingLibrary);
+        return 1;
+    }
     // A second copy touches no device: it shows the first one and ends.
     if (!ClaimSingleInstance(SingleInstanceMutexName, findRunningCopyMilliseconds)) {
         return 0;

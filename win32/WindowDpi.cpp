@@ -1,6 +1,6 @@
 #include "win32/WindowDpi.h"
 
-#include "win32/User32Exports.h"
+#include "win32/SystemExports.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "ui/ControlIds.h"
 #include "win32/AppGlobals.h"
-#include "win32/User32Exports.h"
+#include "win32/SystemExports.h"
 
 #include <vector>
 

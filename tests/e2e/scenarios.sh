@@ -1,9 +1,9 @@
-# End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, STRESS, IMAGE,
-# ARTIFACTS, HALVERN_SOURCE, scenario and the failures counter. Each scenario_<name> starts the
-# real program against simulated units plugged into the Windows HID stack and checks what the
-# user sees (texts, enabled states, message boxes) and what the unit received. Every
-# scenario_<name>() written at the start of a line is a ctest entry e2e_<name>, in the order of this
-# file (tests/e2e/CMakeLists.txt reads them from here); helpers carry other names.
+# End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, STRESS,
+# PLANTED, IMAGE, ARTIFACTS, HALVERN_SOURCE, scenario and the failures counter. Each
+# scenario_<name> starts the real program against simulated units plugged into the Windows HID
+# stack and checks what the user sees (texts, enabled states, message boxes) and what the unit
+# received. Every scenario_<name>() written at the start of a line is a ctest entry e2e_<name>, in
+# the order of this file (tests/e2e/CMakeLists.txt reads them from here); helpers carry other names.
 
 # --- helpers ---------------------------------------------------------------------------------
 
@@ -917,4 +917,49 @@ scenario_recovery_after_unplug() {
     expect_value "$state" writeProtected 1
     expect_value "$state" systemLocked 0
     cmp -s "$ARTIFACTS/flash.bin" "$IMAGE" || fail "the controller's flash differs from the image"
+}
+
+# --- libraries beside the program ---------------------------------------------------------------
+
+# The names of the libraries of Windows that a program file names: its import table and the names
+# it carries (ASCII or UTF-16), in lower case, one line each.
+library_names() {
+    { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'
+      python3 - "$1" <<'PY'
+import re, sys
+data = open(sys.argv[1], "rb").read()
+names = re.compile(r"(?<![A-Za-z0-9_.-])[A-Za-z0-9_-]+\.dll", re.I)
+texts = [data.decode("latin-1")] + [data[at:].decode("utf-16-le", "replace") for at in (0, 1)]
+for text in texts:
+    print("\n".join(names.findall(text)))
+PY
+    } | tr -d '\r' | tr '[:upper:]' '[:lower:]' | sort -u |
+        while read -r name; do [ ! -f "$WINEPREFIX/drive_c/windows/system32/$name" ] || echo "$name"; done
+}
+
+scenario_planted_libraries() {
+    # A copy of the program in a download folder, beside it a library under each name that the
+    # program uses, each leaving a marker when loaded. With n,b Wine prefers a library in the
+    # program's folder, as Windows does for every name that is not a KnownDLL; Wine knows no
+    # KnownDLLs, so those (always taken from the system folder by Windows) are not planted.
+    local folder="$ARTIFACTS/downloads" names name
+    mkdir -p "$folder"
+    cp "$PROGRAM" "$folder/"
+    names=$(library_names "$PROGRAM" |
+        grep -vxFf <(bash "$HALVERN_SOURCE/cmake/check-imports.sh" --known-dlls))
+    [ -n "$names" ] || fail "no library names read from the program"
+    for name in $names; do cp "$PLANTED" "$folder/$name"; done
+    figure "planted: $(paste -sd ' ' <<<"$names")"
+    ctl plug >/dev/null || fail "plug failed"
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$(sed 's/\.dll$//' <<<"$names" | paste -sd ,)=n,b" \
+        wine "$folder/HalvernUpdater.exe" >/dev/null 2>&1 &
+    program_pid=$!
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.1002.enabled 1
+    ui close 10000 >/dev/null || fail "the program did not close"
+    program_ends 10 "closing"
+    local loaded
+    loaded=$(cd "$folder" && ls -- *.loaded 2>/dev/null | paste -sd ' ')
+    figure "loaded from the program's folder: ${loaded:-none}"
+    [ -z "$loaded" ] || fail "libraries planted beside the program were loaded: $loaded"
 }

@@ -18,6 +18,7 @@ const std::vector<std::uint16_t> usedIds = {
     MessageUpdateFailedCaption,
     MessageAddressFailed,
     MessageBlockFailed,
+    MessageLibraryMissing,
     MessageRegistrationFailed,
     MessageApplicationErrorCaption,
     MessageWrongModeNotice,
@@ -45,7 +46,7 @@ std::u16string Loaded(std::uint16_t id) {
     return buffer.data();
 }
 
-// The 24 texts as the user must read them, written out here rather than read from the catalogue's
+// The 25 texts as the user must read them, written out here rather than read from the catalogue's
 // source, so that a slip in that source fails. The web address in 40034 is this product's own.
 TEST(MessageCatalogue, HoldsEveryTextExactly) {
     const char16_t makerAddress[] = u"www.orvalda.de/support";
@@ -59,6 +60,7 @@ TEST(MessageCatalogue, HoldsEveryTextExactly) {
         {40002, u"Update fehlgeschlagen!"},
         {40008, u"Die Speicheradresse, an welche die neue Firmware geschrieben wird, konnte nicht gesetzt werden. Das Update wird abgebrochen"},
         {40009, u"Fehler beim Schreiben des letzten Firmware Datenblocks. Das Update wird abgebrochen."},
+        {40010, u"Eine Programmbibliothek von Windows konnte nicht aus dem Systemordner geladen werden. Das Programm wird geschlossen."},
         {40011, u"Fehler beim Registrieren des Windows Geräte-Meldungshandlers. Neue Geräte am USB Port können nicht erkannt werden. Das Programm wird geschlossen."},
         {40012, u"Fehler in der Anwendung"},
         {40015, u"Es wurde eine Programmiereinheit am USB Port des PCs gefunden, die sich jedoch im falschen Modus befindet. Gehen Sie folgendermaßen vor, um ein Update der Regler Software durchzuführen:"},
@@ -95,7 +97,7 @@ TEST(MessageCatalogue, HoldsExactlyTheIdentifiersInUse) {
     std::vector<std::uint16_t> expected = usedIds;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(ids, expected);
-    EXPECT_EQ(ids.size(), 24u);
+    EXPECT_EQ(ids.size(), 25u);
     EXPECT_EQ(ids.front(), 40000);
     EXPECT_EQ(ids.back(), 40036);
 }

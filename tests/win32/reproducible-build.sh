@@ -46,6 +46,9 @@ case " $sections" in
     *" .debug"*) fail "the program carries debugging sections" ;;
 esac
 "$objdump" -t "$program" | grep -q 'no symbols' || fail "the program carries a symbol table"
+# Only libraries that Windows always takes from its system folder are imported.
+bash "$source_dir/cmake/check-imports.sh" "$objdump" "$program" ||
+    fail "the program imports a library that Windows may take from its own folder"
 
 cmp "$program" "$second" || fail "two builds of the same sources differ"
 # Neither folder's name is inside the program.
