@@ -1,11 +1,11 @@
 #include "win32/HidHostWin32.h"
 
+#include "win32/SystemLibraries.h"
+
 #include <cstddef>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-#include "win32/SystemLibraries.h"
 
 namespace {
 
