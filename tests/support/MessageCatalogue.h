@@ -1,6 +1,6 @@
 #pragma once
 // The portable copy of the message catalogue for the tests and the benchmark, made from
-// resources/messages.def like the program's string table, so that both hold the same 24 texts.
+// resources/messages.def like the program's string table, so that both hold the same texts.
 #include "ui/MessageIds.h"
 
 #include <cstdint>
