@@ -1,7 +1,7 @@
 #include "sim/SimHidHost.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 

@@ -16,8 +16,8 @@ struct Win32ClockState {
     unsigned raisedPeriods = 0;
     // SetProcessInformation, looked up at run time (Windows 8 and later; null where missing),
     // replaceable so that a test can see the power throttling asked for.
-    BOOL(WINAPI* setProcessInformation)(HANDLE process, PROCESS_INFORMATION_CLASS kind,
-                                        LPVOID information, DWORD size) = nullptr;
+    BOOL(WINAPI* setProcessInformation)
+    (HANDLE process, PROCESS_INFORMATION_CLASS kind, LPVOID information, DWORD size) = nullptr;
     // Begins not yet ended: the throttling is opted out of from the first to the last.
     unsigned preciseDepth = 0;
     // Called at the start of a pause and then at least every waitSliceMilliseconds until it has

@@ -154,9 +154,9 @@ HostHandle OpenInterface(void* context, const char16_t* devicePath) {
 // opened for use (nor kept from another program that opens it exclusively).
 HostHandle OpenInterfaceToQuery(void* context, const char16_t* devicePath) {
     Win32HidHostState& state = StateOf(context);
-    HANDLE device = CreateFileW(reinterpret_cast<const wchar_t*>(devicePath), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE device =
+        CreateFileW(reinterpret_cast<const wchar_t*>(devicePath), 0,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
         Fail(state);
         return invalidHostHandle;

@@ -87,9 +87,9 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
     const struct {
         const char* name;
         SimInterface blocker;
-        bool opened;         // the blocker's path was opened for reading and writing
-        bool attributesRead; // its attributes were asked for
-        bool fetched = true; // its detail record was fetched
+        bool opened;          // the blocker's path was opened for reading and writing
+        bool attributesRead;  // its attributes were asked for
+        bool fetched = true;  // its detail record was fetched
         bool queried = false; // opened without access, for its attributes
     } cases[] = {
         // clang-format off

@@ -303,8 +303,8 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         std::u16string box;    // empty: the run succeeds
         std::u16string notice;
         bool unitOpen;
-        std::uint32_t requests; // sent to the unit by the run
-        bool notified = true;   // the removal's notice reaches the dialog
+        std::uint32_t requests;          // sent to the unit by the run
+        bool notified = true;            // the removal's notice reaches the dialog
         std::uint32_t blockNotTaken = 0; // else: this block's write fails with 31 and the
                                          // removal comes 200 ms later
     };
