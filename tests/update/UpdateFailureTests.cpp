@@ -307,6 +307,7 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         bool notified = true;            // the removal's notice reaches the dialog
         std::uint32_t blockNotTaken = 0; // else: this block's write fails with 31 and the
                                          // removal comes 200 ms later
+        bool suspends = false;           // the PC goes to sleep instead of the pull
     };
     const std::vector<Case> cases = {
         {"pulled during the erase's own wait", 2, 0, false,
@@ -321,6 +322,8 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         {"block 3 not taken (31), the removal 200 ms later", 0, 0, false,
          gone + u"\r\nDas System meldet Fehlercode 0xfffffffe-0x0000001f", failedNotice, false, 7,
          true, 3},
+        {"the PC goes to sleep between two blocks", 8, 0, false,
+         CatalogueText(MessageSuspendedDuringUpdate), failedNotice, false, 7, true, 0, true},
         {"pulled, then another unit plugged in", 8, 0, true, gone,
          CatalogueText(MessageReadyNotice), true, 7},
         {"pulled after the last block", 10, 0, false, u"", removedNotice, false, 9},
@@ -338,8 +341,9 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         bool buttonsDisabled = false;
         bool unitKeptOpen = false;
         const auto pull = [&] {
-            rig->hid.interfaces[0].present = false;
-            if (c.notified) {
+            rig->hid.interfaces[0].present = c.suspends;
+            rig->app.systemSuspending = c.suspends;
+            if (c.notified && !c.suspends) {
                 HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
                                    DeviceEvent(DeviceTypeInterface, unitPath).Data());
             }
