@@ -36,6 +36,12 @@ std::vector<PresentInterface> ListPresent(const HidHost& host) {
         if (device != invalidHostHandle) {
             EXPECT_TRUE(
                 host.GetAttributes(host.context, device, &entry.vendorId, &entry.productId));
+            // Without read or write access the attributes are the same.
+            const HostHandle query = host.OpenInterfaceToQuery(host.context, entry.path.c_str());
+            std::uint16_t ids[2] = {};
+            EXPECT_TRUE(host.GetAttributes(host.context, query, &ids[0], &ids[1]));
+            EXPECT_TRUE(ids[0] == entry.vendorId && ids[1] == entry.productId);
+            host.CloseInterface(host.context, query);
             HostPreparsed preparsed = 0;
             EXPECT_TRUE(host.GetPreparsedData(host.context, device, &preparsed));
             EXPECT_EQ(host.GetCaps(host.context, preparsed, &entry.caps), HidStatusSuccess);
