@@ -14,6 +14,20 @@ inline constexpr std::uint16_t ProductMerrowin = 2;
 void CloseUnit(UnitConnection& unit);
 
 // Closes whatever is open, then opens the first present HID interface of vendor 0x21B8 with
-// product 1 or 2 and identifies it. 0, -1 (no interface list), -4 (none matched) or the nonzero
+// product 1 or 2 for reading and writing, empties its input queue and identifies it. Interfaces
+// whose path names other ids are not opened; those whose path names none are asked for their ids
+// without read or write access. 0, -1 (no interface list), -4 (none matched) or the nonzero
 // result of IdentifyUnit, in which case the unit stays open.
 std::int32_t DiscoverUnit(UnitConnection& unit);
+
+// Device paths are equal when they agree after folding A-Z to a-z; no other letter is folded.
+bool SameDevicePath(const char16_t* a, const char16_t* b);
+
+// Whether the open unit's path is still among the present HID interfaces. True also when the
+// list cannot be had: only a list without it says that the unit is gone.
+bool IsUnitInterfaceListed(const UnitConnection& unit);
+
+// Drops the input reports that the system holds for the open unit (HidD_FlushQueue), so that the
+// next read is the reply to the next request and not a report that came meanwhile. A failure is
+// left to the next exchange, which fails as well when the unit is gone.
+void FlushUnitInput(UnitConnection& unit);

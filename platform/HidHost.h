@@ -44,6 +44,9 @@ struct HidHost {
 
     // CreateFileW for reading and writing, shared; invalidHostHandle on failure.
     HostHandle (*OpenInterface)(void* context, const char16_t* devicePath);
+    // CreateFileW without read or write access, shared: enough to read the attributes of a
+    // collection that is not ours to use; invalidHostHandle on failure.
+    HostHandle (*OpenInterfaceToQuery)(void* context, const char16_t* devicePath);
     // HidD_GetAttributes: vendor and product ID; false when they cannot be read.
     bool (*GetAttributes)(void* context, HostHandle device, std::uint16_t* vendorId,
                           std::uint16_t* productId);
@@ -73,6 +76,9 @@ struct HidHost {
     // reply.
     bool (*PostReadReport)(void* context, HostHandle device, std::uint8_t* report,
                            std::uint32_t length);
+    // HidD_FlushQueue: drops the input reports that the system holds for this handle; false on
+    // failure. Null for hosts that keep no queue.
+    bool (*FlushQueue)(void* context, HostHandle device);
     // CloseHandle.
     void (*CloseInterface)(void* context, HostHandle device);
 

@@ -1,5 +1,6 @@
 #include "sim/SimHidHost.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -169,8 +170,7 @@ void DestroyInterfaceList(void* context, HostList list) {
     --s.openLists;
 }
 
-HostHandle OpenInterface(void* context, const char16_t* devicePath) {
-    auto& s = StateOf(context);
+HostHandle Open(SimHidHostState& s, const char16_t* devicePath, const char* verb) {
     std::size_t found = s.interfaces.size();
     for (std::size_t i = 0; devicePath != nullptr && i < s.interfaces.size(); ++i) {
         if (SamePath(s.interfaces[i].path, devicePath)) {
@@ -179,9 +179,9 @@ HostHandle OpenInterface(void* context, const char16_t* devicePath) {
         }
     }
     if (found < s.interfaces.size()) {
-        Record(s, "open", "", static_cast<long long>(found));
+        Record(s, verb, "", static_cast<long long>(found));
     } else {
-        Record(s, "open ?");
+        Record(s, (std::string(verb) + " ?").c_str());
     }
     if (found == s.interfaces.size() || !IsPresent(s.interfaces[found]) ||
         s.interfaces[found].openFails) {
@@ -197,8 +197,25 @@ HostHandle OpenInterface(void* context, const char16_t* devicePath) {
     }
     s.handles.push_back({handle, found, true});
     ++s.openHandles;
-    s.opened.push_back(s.interfaces[found].path);
+    if (verb[0] == 'o') {
+        s.opened.push_back(s.interfaces[found].path);
+    }
     return handle;
+}
+
+HostHandle OpenInterface(void* context, const char16_t* devicePath) {
+    return Open(StateOf(context), devicePath, "open");
+}
+
+HostHandle OpenInterfaceToQuery(void* context, const char16_t* devicePath) {
+    return Open(StateOf(context), devicePath, "query");
+}
+
+bool FlushQueue(void* context, HostHandle device) {
+    auto& s = StateOf(context);
+    Record(s, "flush", "h", device);
+    s.queuedReports.clear();
+    return FindOpenHandle(s, device) != nullptr || Fail(s, SimSystemErrorInvalidHandle);
 }
 
 bool GetAttributes(void* context, HostHandle device, std::uint16_t* vendorId,
@@ -359,6 +376,14 @@ bool ReadReport(void* context, HostHandle device, std::uint8_t* report, std::uin
         return Fail(s, SystemErrorTimeout);
     }
     const std::uint32_t expected = i.unit->config.inputReportLength;
+    if (!s.queuedReports.empty()) {
+        std::vector<std::uint8_t>& queued = s.queuedReports.front();
+        queued.resize(expected);
+        std::memcpy(report, queued.data(), std::min(expected, length));
+        *delivered = expected;
+        s.queuedReports.erase(s.queuedReports.begin());
+        return true;
+    }
     switch (SimReadReport(*i.unit, report, length)) {
     case SimIoResult::Done:
         AdvanceClock(s, i.unit->config.replyDelayMilliseconds);
@@ -408,6 +433,8 @@ void InitSimHidHost(SimHidHostState& state) {
     h.FetchInterfaceDetail = FetchInterfaceDetail;
     h.DestroyInterfaceList = DestroyInterfaceList;
     h.OpenInterface = OpenInterface;
+    h.OpenInterfaceToQuery = OpenInterfaceToQuery;
+    h.FlushQueue = FlushQueue;
     h.GetAttributes = GetAttributes;
     h.GetPreparsedData = GetPreparsedData;
     h.GetCaps = GetCaps;

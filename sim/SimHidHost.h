@@ -74,15 +74,19 @@ struct SimHidHostState {
     // Runs as every read begins to wait: what the dialog's thread handles while it waits for the
     // unit (an event another thread sends, a close request) happens here.
     std::function<void()> whileReading;
+    // Input reports that the system holds for the units' handles ahead of any reply (sent to
+    // another program meanwhile): a read takes the first of them; FlushQueue drops them all.
+    std::vector<std::vector<std::uint8_t>> queuedReports;
     // The buffer lengths of the last posted read and of the last read, in bytes.
     std::uint32_t postedReadLength = 0;
     std::uint32_t readLength = 0;
 
     // What happened: one line per platform call: "list", "enum 0", "size 0", "detail 0" (the
     // index of the enumeration), "destroy list", "open 1" (the index in interfaces of the path
-    // opened, "open ?" for an unknown path), "attributes h3", "preparsed h3", "caps", "free
-    // preparsed", "write h3 1B" (the command code in hex), "read h3", "close h3", "last error".
-    // Handles are numbered 1, 2, 3, ... in the order opened, never reused (unless reuseHandles).
+    // opened, "open ?" for an unknown path), "attributes h3", "preparsed h3", "caps", "query 1"
+    // (opened without access), "flush h3", "free preparsed", "write h3 1B" (the command code in
+    // hex), "read h3", "close h3", "last error". Handles are numbered 1, 2, 3, ... in the order
+    // opened, never reused (unless reuseHandles).
     std::vector<std::string> calls;
     std::uint32_t openHandles = 0;      // opened and not yet closed
     std::uint32_t openLists = 0;        // obtained and not yet destroyed

@@ -27,6 +27,9 @@ struct AppState {
     // The open unit's removal was noted while events were held: a wait for the unit ends at its
     // next look, and an update stops before its next command.
     bool openUnitRemoved = false;
+    // The system announced a suspend (sleep, hibernation, a closed lid) while an update wrote:
+    // the unit loses its power with the PC's, so the run stops as for a pulled unit.
+    bool systemSuspending = false;
     // "Beenden", Escape or the close box while the thread waited for the unit outside an update:
     // the handling in progress ends as soon as its exchange has returned, and then the dialog.
     bool closeRequested = false;

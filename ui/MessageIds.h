@@ -28,6 +28,8 @@ enum MessageId : std::uint16_t {
     MessageIncompatibleFormat = 40034,
     MessageIncompatibleNotice = 40035,
     MessageErrorCodeFormat = 40036,
+    MessageSuspendedDuringUpdate = 40037,
+    MessageRunningInOtherSession = 40038,
 };
 
 // Every text is fetched into a caller-owned buffer of this many UTF-16 units, terminator included.

@@ -79,22 +79,6 @@ void ReportUnusableUnit(AppState& app, DeviceStatus status) {
     }
 }
 
-char16_t FoldAsciiLetter(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c;
-}
-
-// Equal when both agree unit by unit after folding A-Z to a-z; no other letter is folded.
-bool DevicePathsEqual(const char16_t* a, const char16_t* b) {
-    for (;; ++a, ++b) {
-        if (FoldAsciiLetter(*a) != FoldAsciiLetter(*b)) {
-            return false;
-        }
-        if (*a == u'\0') {
-            return true;
-        }
-    }
-}
-
 // The interface path of a device-interface event, read only within the record's own size: any
 // program can send a WM_DEVICECHANGE, so a record too short for a path, or whose path has no
 // terminator inside it, is taken for a device of another kind.
@@ -126,7 +110,7 @@ std::optional<std::u16string> ReadInterfacePath(const void* eventData) {
 
 bool IsOpenUnitPath(const AppState& app, const std::u16string& path) {
     return IsUnitOpen(app.unit) &&
-           DevicePathsEqual(app.unit.devicePath ? app.unit.devicePath->c_str() : u"", path.c_str());
+           SameDevicePath(app.unit.devicePath ? app.unit.devicePath->c_str() : u"", path.c_str());
 }
 
 void HandleArrival(AppState& app) {

@@ -111,7 +111,7 @@ bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& 
     std::array<std::uint8_t, BlockBytes> lastBlock;
     std::uint32_t wordsQueued = 0; // by-product of WriteBlock, never read
     while (remaining != 0) {
-        if (StopsForRemovedUnit(app, failure)) {
+        if (StopsForLostUnit(app, failure)) {
             CloseProgressWindow(dialog, state);
             return false;
         }

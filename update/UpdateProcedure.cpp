@@ -2,6 +2,7 @@
 #include "update/UpdateProcedure.h"
 
 #include "device/Commands.h"
+#include "device/Discovery.h"
 #include "device/Identification.h"
 #include "device/Results.h"
 #include "ui/ControlIds.h"
@@ -54,7 +55,7 @@ bool ConfirmOverwrite(const AppState& app) {
 bool Failed(const AppState& app, std::int32_t result, std::uint16_t messageId,
             UpdateFailure& failure) {
     if (result == ResultSuccess) {
-        return StopsForRemovedUnit(app, failure);
+        return StopsForLostUnit(app, failure);
     }
     failure = CommandFailure(app, messageId, result);
     return true;
@@ -63,7 +64,7 @@ bool Failed(const AppState& app, std::int32_t result, std::uint16_t messageId,
 // A pause between two commands; false when the open unit's removal was noted by its end.
 bool PausedAndGoOn(const AppState& app, std::uint32_t milliseconds, UpdateFailure& failure) {
     PauseUpdate(app, milliseconds);
-    return !StopsForRemovedUnit(app, failure);
+    return !StopsForLostUnit(app, failure);
 }
 
 // Lock, open the flash, erase, set the address: each followed by its pause. The erase gets its
@@ -128,6 +129,7 @@ void EndPreciseTiming(const AppState& app) {
 // are held, and the dialog's thread keeps looking at its queue while it waits.
 void BeginWriting(AppState& app) {
     app.holdDeviceEvents = true;
+    app.systemSuspending = false;
     const DialogHost& dialog = *app.dialog;
     dialog.EnableControl(dialog.context, ControlUpdate, false);
     dialog.EnableControl(dialog.context, ControlQuit, false);
@@ -138,6 +140,7 @@ void BeginWriting(AppState& app) {
 
 // "Beenden" is usable again; "Update" stays as the run left it. Input given meanwhile is dropped.
 void EndWriting(AppState& app) {
+    app.systemSuspending = false;
     const DialogHost& dialog = *app.dialog;
     dialog.EnableControl(dialog.context, ControlQuit, true);
     if (dialog.EndWriting != nullptr) {
@@ -174,6 +177,9 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
         return;
     }
 
+    // A report that came while the unit was idle (another program talking to it) would be taken
+    // for the first reply and put every later one out of step.
+    FlushUnitInput(app.unit);
     // Pauses of 20 ms must take 20 ms while the unit is being written.
     BeginPreciseTiming(app);
     BeginWriting(app);

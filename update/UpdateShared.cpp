@@ -1,5 +1,6 @@
 #include "update/UpdateShared.h"
 
+#include "device/Discovery.h"
 #include "device/Results.h"
 #include "ui/MessageIds.h"
 #include "update/UpdateProcedure.h"
@@ -28,19 +29,35 @@ UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId
     return failure;
 }
 
-UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result) {
-    // The system may fail the transfer before the removal's notice reaches the dialog.
-    const bool gone =
-        app.openUnitRemoved || app.unit.exchangeSystemError == SystemErrorDeviceNotConnected;
-    return CommandFailure(app.unit, gone ? std::uint16_t{MessageUnitGone} : messageId, result);
+bool IsConnectionGone(const AppState& app) {
+    if (app.openUnitRemoved || app.unit.exchangeSystemError == SystemErrorDeviceNotConnected ||
+        !IsUnitInterfaceListed(app.unit)) {
+        return true;
+    }
+    PauseUpdate(app, RemovalNoticeMilliseconds);
+    return app.openUnitRemoved || !IsUnitInterfaceListed(app.unit);
 }
 
-bool StopsForRemovedUnit(const AppState& app, UpdateFailure& failure) {
-    if (!app.openUnitRemoved) {
-        return false;
+UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result) {
+    // A unit that answered, even with a refusal, is still there.
+    const bool transferFailed = result == ResultWriteFailed || result == ResultReadFailed;
+    const bool gone = app.openUnitRemoved || (transferFailed && IsConnectionGone(app));
+    const std::uint16_t shown = app.systemSuspending ? std::uint16_t{MessageSuspendedDuringUpdate}
+                                : gone               ? std::uint16_t{MessageUnitGone}
+                                                     : messageId;
+    return CommandFailure(app.unit, shown, result);
+}
+
+bool StopsForLostUnit(const AppState& app, UpdateFailure& failure) {
+    if (app.systemSuspending) {
+        failure = {MessageSuspendedDuringUpdate, NoCodeToShow, 0};
+        return true;
     }
-    failure = {MessageUnitGone, NoCodeToShow, 0};
-    return true;
+    if (app.openUnitRemoved) {
+        failure = {MessageUnitGone, NoCodeToShow, 0};
+        return true;
+    }
+    return false;
 }
 
 void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer) {

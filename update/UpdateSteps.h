@@ -26,15 +26,23 @@ struct UpdateFailure {
 // 0xFFFFFFFF is shown like any other.
 UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId,
                              std::int32_t result);
-// The same during a run: once the open unit's removal has been noted, or when the system says
-// the unit is not connected, the report says that the unit is gone (40022), with the failed
-// command's code line.
+// The same during a run: when the connection the run used is gone, the report says so (40022),
+// and when the PC goes to sleep, that (40037), each with the failed command's code line. A
+// transfer that failed first finds out whether the connection is gone (IsConnectionGone).
 UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result);
 
-// True once the open unit's removal has been noted during the run, whose next command must then
-// not be sent: failure is set to the report of a unit gone, without a code line (no command
-// failed).
-bool StopsForRemovedUnit(const AppState& app, UpdateFailure& failure);
+// Windows fails a transfer to a pulled unit at once, with the stack's own status (often
+// ERROR_GEN_FAILURE), and delivers the removal up to some hundred milliseconds later. So the
+// connection counts as gone when its removal has been noted, when the system says it is not
+// connected or no longer lists its path, or when its removal comes within this wait (which ends
+// at the removal's notice). A unit pulled and plugged in again meanwhile is a new connection.
+inline constexpr std::uint32_t RemovalNoticeMilliseconds = 1000;
+bool IsConnectionGone(const AppState& app);
+
+// True once the open unit's removal or a suspend of the system has been noted during the run,
+// whose next command must then not be sent: failure is set to the report that names it, without
+// a code line (no command failed).
+bool StopsForLostUnit(const AppState& app, UpdateFailure& failure);
 
 // Opens the progress window inside the pause after the address (counted from the caller's
 // MarkPauseStart), writes the image block by block and destroys the window again.

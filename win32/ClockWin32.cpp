@@ -1,5 +1,6 @@
 #include "win32/ClockWin32.h"
 
+#include "win32/SystemExports.h"
 #include "win32/SystemLibraries.h"
 
 namespace {
@@ -53,8 +54,33 @@ void MarkPauseStart(void* context) {
     StateOf(context).pauseMark = PerformanceCounter();
 }
 
+// Opted out, the system neither ignores the raised timer resolution of a process whose windows
+// are all hidden (Windows 11) nor slows it down (EcoQoS); withdrawn, it decides again. Windows 10
+// knows only the execution speed and refuses the timer bit.
+void SetPowerThrottling(const Win32ClockState& state, bool optOut) {
+    if (state.setProcessInformation == nullptr) {
+        return;
+    }
+    PROCESS_POWER_THROTTLING_STATE throttling{};
+    throttling.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+    throttling.ControlMask = optOut ? PROCESS_POWER_THROTTLING_EXECUTION_SPEED |
+                                          PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION
+                                    : 0;
+    throttling.StateMask = 0;
+    if (!state.setProcessInformation(GetCurrentProcess(), ProcessPowerThrottling, &throttling,
+                                     sizeof throttling) &&
+        optOut) {
+        throttling.ControlMask = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
+        state.setProcessInformation(GetCurrentProcess(), ProcessPowerThrottling, &throttling,
+                                    sizeof throttling);
+    }
+}
+
 void BeginPreciseTiming(void* context) {
     Win32ClockState& state = StateOf(context);
+    if (state.preciseDepth++ == 0) {
+        SetPowerThrottling(state, true);
+    }
     if (state.beginPeriod(PreciseTimerPeriodMilliseconds) == TIMERR_NOERROR) {
         ++state.raisedPeriods;
     }
@@ -66,6 +92,9 @@ void EndPreciseTiming(void* context) {
         state.endPeriod(PreciseTimerPeriodMilliseconds);
         --state.raisedPeriods;
     }
+    if (state.preciseDepth > 0 && --state.preciseDepth == 0) {
+        SetPowerThrottling(state, false);
+    }
 }
 
 } // namespace
@@ -76,6 +105,10 @@ Clock MakeWin32Clock(Win32ClockState& state) {
     }
     if (state.endPeriod == nullptr) {
         state.endPeriod = systemCalls.endTimerPeriod;
+    }
+    if (state.setProcessInformation == nullptr) {
+        state.setProcessInformation = AsCall<decltype(state.setProcessInformation)>(
+            LookUpExport(L"kernel32.dll", "SetProcessInformation"));
     }
     return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming, MarkPauseStart};
 }

@@ -147,6 +147,24 @@ HostHandle OpenInterface(void* context, const char16_t* devicePath) {
     return FromHandle(device);
 }
 
+// No read or write access: the attributes can be read, and a device of another vendor is not
+// opened for use (nor kept from another program that opens it exclusively).
+HostHandle OpenInterfaceToQuery(void* context, const char16_t* devicePath) {
+    Win32HidHostState& state = StateOf(context);
+    HANDLE device =
+        CreateFileW(reinterpret_cast<const wchar_t*>(devicePath), 0,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) {
+        Fail(state);
+        return invalidHostHandle;
+    }
+    return FromHandle(device);
+}
+
+bool FlushQueue(void* context, HostHandle device) {
+    return systemCalls.hidFlushQueue(ToHandle(device)) != FALSE || Fail(StateOf(context));
+}
+
 bool GetAttributes(void* context, HostHandle device, std::uint16_t* vendorId,
                    std::uint16_t* productId) {
     Win32HidHostState& state = StateOf(context);
@@ -413,6 +431,8 @@ HidHost MakeWin32HidHost(Win32HidHostState& state) {
     host.FetchInterfaceDetail = FetchInterfaceDetail;
     host.DestroyInterfaceList = DestroyInterfaceList;
     host.OpenInterface = OpenInterface;
+    host.OpenInterfaceToQuery = OpenInterfaceToQuery;
+    host.FlushQueue = FlushQueue;
     host.GetAttributes = GetAttributes;
     host.GetPreparsedData = GetPreparsedData;
     host.GetCaps = GetCaps;

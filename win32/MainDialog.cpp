@@ -209,6 +209,13 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         }
         return FALSE;
+    case WM_POWERBROADCAST:
+        // The PC goes to sleep anyway (a closed lid, the user's choice): the unit loses its power
+        // with it, so the run stops before its next command and its report names the cause.
+        if (writingRun && wParam == PBT_APMSUSPEND) {
+            appState.systemSuspending = true;
+        }
+        return FALSE;
     case WM_DEVICECHANGE: {
         const bool handled =
             HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam));

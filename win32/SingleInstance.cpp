@@ -11,9 +11,9 @@ enum class NameClaim { Taken, HeldByOther, Unavailable };
 NameClaim ClaimName(const wchar_t* mutexName) {
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);
     if (mutex == nullptr) {
-        // A copy started with other rights ("Als Administrator ausführen") holds a mutex that
-        // this one may not open: the name is held all the same, and two copies would write to one
-        // unit.
+        // A copy of another user, or one started with other rights ("Als Administrator
+        // ausführen"), holds a mutex that this one may not open: the name is held all the same,
+        // and two copies would write to one unit.
         return GetLastError() == ERROR_ACCESS_DENIED ? NameClaim::HeldByOther
                                                      : NameClaim::Unavailable;
     }
@@ -49,14 +49,17 @@ bool ActivateRunningInstance() {
 
 } // namespace
 
-bool ClaimSingleInstance(const wchar_t* mutexName, DWORD waitMilliseconds) {
+InstanceClaim ClaimSingleInstance(const wchar_t* mutexName, DWORD waitMilliseconds) {
     for (DWORD waited = 0;; waited += searchStepMilliseconds) {
         const NameClaim claim = ClaimName(mutexName);
         if (claim != NameClaim::HeldByOther) {
-            return true;
+            return InstanceClaim::Run;
         }
-        if (ActivateRunningInstance() || waited >= waitMilliseconds) {
-            return false;
+        if (ActivateRunningInstance()) {
+            return InstanceClaim::ShownOther;
+        }
+        if (waited >= waitMilliseconds) {
+            return InstanceClaim::OtherNotVisible;
         }
         Sleep(searchStepMilliseconds);
     }

@@ -48,6 +48,7 @@ bool BindHid(HMODULE library, SystemLibraryCalls& calls) {
            Bind(library, "HidD_GetAttributes", calls.hidGetAttributes) &&
            Bind(library, "HidD_GetPreparsedData", calls.hidGetPreparsedData) &&
            Bind(library, "HidD_FreePreparsedData", calls.hidFreePreparsedData) &&
+           Bind(library, "HidD_FlushQueue", calls.hidFlushQueue) &&
            Bind(library, "HidP_GetCaps", calls.hidpGetCaps);
 }
 

@@ -23,6 +23,7 @@ struct SystemLibraryCalls {
     decltype(&HidD_GetAttributes) hidGetAttributes = nullptr;
     decltype(&HidD_GetPreparsedData) hidGetPreparsedData = nullptr;
     decltype(&HidD_FreePreparsedData) hidFreePreparsedData = nullptr;
+    decltype(&HidD_FlushQueue) hidFlushQueue = nullptr;
     decltype(&HidP_GetCaps) hidpGetCaps = nullptr;
     decltype(&TransparentBlt) transparentBlt = nullptr;
     decltype(&::timeBeginPeriod) beginTimerPeriod = nullptr;

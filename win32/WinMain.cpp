@@ -1,7 +1,9 @@
 // HalvernUpdater.exe: one modal dialog, whose message loop is the program's only loop.
+#include "FirmwareVersion.h"
 #include "device/UnitConnection.h"
 #include "ui/ControlIds.h"
 #include "ui/MessageIds.h"
+#include "ui/Product.h"
 #include "ui/TextFormat.h"
 #include "win32/ClockWin32.h"
 #include "win32/DialogHostWin32.h"
@@ -13,6 +15,8 @@
 #include "win32/WritingRun.h"
 
 #include <commctrl.h>
+
+#include <iterator>
 
 namespace {
 
@@ -31,6 +35,18 @@ void ReportMissingLibrary(HINSTANCE instance, const wchar_t* library) {
     MessageBoxW(nullptr, AsWide(text), AsWide(caption), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
+// The first copy runs where its window cannot be brought forward (another user's session): this
+// one says so instead of ending without a word.
+void ReportCopyElsewhere(HINSTANCE instance) {
+    char16_t caption[256];
+    FormatText(caption, std::size(caption), CaptionFormat,
+               {TextArgument(SupportedModelName), NumberArgument(CarriedFirmwareVersion >> 8),
+                NumberArgument(CarriedFirmwareVersion & 0xFFu)});
+    wchar_t text[MessageBufferSize] = {};
+    LoadStringW(instance, MessageRunningInOtherSession, text, MessageBufferSize);
+    MessageBoxW(nullptr, text, AsWide(caption), MB_OK | MB_ICONINFORMATION);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -40,8 +56,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         ReportMissingLibrary(instance, missingLibrary);
         return 1;
     }
-    // A second copy touches no device: it shows the first one and ends.
-    if (!ClaimSingleInstance(SingleInstanceMutexName, findRunningCopyMilliseconds)) {
+    // A second copy touches no device: it shows the first one, or says where it runs, and ends.
+    switch (ClaimSingleInstance(SingleInstanceMutexName, findRunningCopyMilliseconds)) {
+    case InstanceClaim::Run:
+        break;
+    case InstanceClaim::ShownOther:
+        return 0;
+    case InstanceClaim::OtherNotVisible:
+        ReportCopyElsewhere(instance);
         return 0;
     }
     InitCommonControls();

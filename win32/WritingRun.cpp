@@ -7,6 +7,7 @@
 #include <vector>
 
 bool writingRun = false;
+SetExecutionStateCall setExecutionState = SetThreadExecutionState;
 
 namespace {
 
@@ -125,7 +126,8 @@ bool LookAtQueue() {
     } else if (watchedApp != nullptr && watchedApp->holdDeviceEvents && !dispatching) {
         DispatchQueued();
     }
-    return watchedApp == nullptr || (!watchedApp->openUnitRemoved && !watchedApp->closeRequested);
+    return watchedApp == nullptr || (!watchedApp->openUnitRemoved &&
+                                     !watchedApp->systemSuspending && !watchedApp->closeRequested);
 }
 
 bool IsDispatchingInAWait() {
@@ -135,6 +137,9 @@ bool IsDispatchingInAWait() {
 void BeginWritingRun(HWND dialog) {
     writingRun = true;
     lastLook = 0;
+    // Kept by the thread until it asks otherwise; a user's own sleep (a closed lid) still comes
+    // and is met by the dialog (WM_POWERBROADCAST).
+    setExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     const auto create =
         AsCall<ShutdownBlockReasonCreateCall>(LookUpInUser32("ShutdownBlockReasonCreate"));
     if (create != nullptr) {
@@ -144,6 +149,7 @@ void BeginWritingRun(HWND dialog) {
 
 void EndWritingRun(HWND dialog) {
     writingRun = false;
+    setExecutionState(ES_CONTINUOUS);
     DropQueuedInput(dialog);
     const auto destroy =
         AsCall<ShutdownBlockReasonDestroyCall>(LookUpInUser32("ShutdownBlockReasonDestroy"));

@@ -25,17 +25,23 @@ void WatchAppState(AppState* app);
 //   every look), then paints what is invalid in the thread's windows.
 // - While a handling outside a run waits for the unit: dispatches what is queued, so that the
 //   window paints and a close request reaches the dialog (which only notes it then).
-// False when the wait should end now: the open unit's removal or a close request was noted.
+// False when the wait should end now: the open unit's removal, a suspend of the system or a close
+// request was noted.
 bool LookAtQueue();
 
 // True while a look outside a run dispatches messages: what the dialog procedure is given then
 // must not close the unit or end the dialog, only be noted.
 bool IsDispatchingInAWait();
 
-// The run begins to write: waits look at the queue, and a shutdown or logoff is refused with the
-// reason shown by the system.
+// The run begins to write: waits look at the queue, a shutdown or logoff is refused with the
+// reason shown by the system, and the system does not go to sleep on its idle timer (the unit
+// would lose its power and leave the controller erased).
 void BeginWritingRun(HWND dialog);
 // The run has ended: mouse and keyboard input, close requests and button commands given meanwhile
-// are dropped (a WM_QUIT met on the way is posted again) and the shutdown reason is withdrawn.
-// ("Beenden", enabled again just before, has taken the focus back.)
+// are dropped (a WM_QUIT met on the way is posted again), the shutdown reason is withdrawn and the
+// system may sleep again. ("Beenden", enabled again just before, has taken the focus back.)
 void EndWritingRun(HWND dialog);
+
+// SetThreadExecutionState; replaceable so that a test can see what a run asks of the system.
+using SetExecutionStateCall = EXECUTION_STATE(WINAPI*)(EXECUTION_STATE flags);
+extern SetExecutionStateCall setExecutionState;

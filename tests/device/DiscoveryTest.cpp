@@ -12,6 +12,9 @@ namespace {
 
 const std::u16string foreignPath = u"\\\\?\\hid#vid_845e&pid_0001#1&0&0000#{4d1e55b2}";
 const std::u16string secondPath = u"\\\\?\\hid#vid_21b8&pid_0002#9&0&0000#{4d1e55b2}";
+// A path that names the unit's ids, and one of another bus that names none.
+const std::u16string unitIdsPath = u"\\\\?\\HID#VID_21B8&PID_0001&Col02#5&0&0001#{4d1e55b2}";
+const std::u16string noIdsPath = u"\\\\?\\hid#{00001124-0000-1000}_dev_vid&0221b8_pid&0003#8&0";
 
 SimInterface Foreign(std::u16string path, std::uint16_t vendorId, std::uint16_t productId) {
     SimInterface foreign;
@@ -22,7 +25,7 @@ SimInterface Foreign(std::u16string path, std::uint16_t vendorId, std::uint16_t 
 }
 
 // An interface of vendor 0x21B8, product 1 with one defect.
-SimInterface Flagged(bool SimInterface::*defect, std::u16string path = foreignPath) {
+SimInterface Flagged(bool SimInterface::*defect, std::u16string path = unitIdsPath) {
     SimInterface blocker = Foreign(std::move(path), 0x21B8, 1);
     blocker.*defect = true;
     return blocker;
@@ -71,7 +74,7 @@ TEST(DiscoveryTest, FirstMatchingUnitWinsAndLaterOnesAreNeverOpened) {
         bench.hid.interfaces.push_back(MakeUnitInterface(*second, secondPath));
 
         EXPECT_EQ(DiscoverUnit(bench.record), ResultSuccess);
-        EXPECT_EQ(bench.hid.opened, (std::vector<std::u16string>{foreignPath, unitPath}));
+        EXPECT_EQ(bench.hid.opened, (std::vector<std::u16string>{unitPath}));
         EXPECT_EQ(bench.record.devicePath, unitPath);
         EXPECT_EQ(bench.record.productId, firstProduct);
         EXPECT_EQ(second->exchangeCount, 0u);
@@ -84,19 +87,22 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
     const struct {
         const char* name;
         SimInterface blocker;
-        bool opened;         // the blocker's path was opened
-        bool attributesRead; // its attributes were asked for
-        bool fetched = true; // its detail record was fetched
+        bool opened;          // the blocker's path was opened for reading and writing
+        bool attributesRead;  // its attributes were asked for
+        bool fetched = true;  // its detail record was fetched
+        bool queried = false; // opened without access, for its attributes
     } cases[] = {
         // clang-format off
         {"detail size 0", Flagged(&SimInterface::detailSizeZero), false, false, false},
         {"detail fetch fails", Flagged(&SimInterface::detailFails), false, false},
         {"open fails", Flagged(&SimInterface::openFails), false, false},
         {"attributes fail", Flagged(&SimInterface::attributesFail), true, true},
-        {"vendor 0x21B8 product 3", Foreign(foreignPath, 0x21B8, 3), true, true},
-        {"vendor 0x21B8 product 0", Foreign(foreignPath, 0x21B8, 0), true, true},
-        {"other vendor product 1", Foreign(foreignPath, 0x21B9, 1), true, true},
-        {"other vendor product 2", Foreign(foreignPath, 0x845E, 2), true, true},
+        {"vendor 0x21B8 product 3", Foreign(noIdsPath, 0x21B8, 3), false, true, true, true},
+        {"vendor 0x21B8 product 0", Foreign(noIdsPath, 0x21B8, 0), false, true, true, true},
+        {"other vendor product 1", Foreign(noIdsPath, 0x21B9, 1), false, true, true, true},
+        {"other vendor product 2", Foreign(noIdsPath, 0x845E, 2), false, true, true, true},
+        {"its path names other ids", Foreign(foreignPath, 0x845E, 1), false, false},
+        {"its path names a unit's ids in capitals", Foreign(unitIdsPath, 0x845E, 1), true, true},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -107,10 +113,11 @@ TEST(DiscoveryTest, DefectiveOrForeignInterfacesAreSkippedAndTheUnitBehindThemTa
 
         EXPECT_EQ(DiscoverUnit(bench.record), ResultSuccess);
         EXPECT_EQ(bench.record.devicePath, unitPath);
-        EXPECT_EQ(std::count(bench.hid.opened.begin(), bench.hid.opened.end(), foreignPath),
+        EXPECT_EQ(std::count(bench.hid.opened.begin(), bench.hid.opened.end(), c.blocker.path),
                   c.opened ? 1 : 0);
+        EXPECT_EQ(CountCalls(bench.hid, "query"), c.queried ? 1u : 0u);
         EXPECT_EQ(CountCalls(bench.hid, "attributes"), c.attributesRead ? 2u : 1u);
-        EXPECT_EQ(CountCalls(bench.hid, "close"), c.opened ? 1u : 0u);
+        EXPECT_EQ(CountCalls(bench.hid, "close"), c.opened || c.queried ? 1u : 0u);
         EXPECT_EQ(CountCalls(bench.hid, "detail"), c.fetched ? 2u : 1u);
         ExpectReleased(bench);
     }

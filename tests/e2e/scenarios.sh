@@ -857,23 +857,29 @@ scenario_second_start() {
         wait "$holder"
         stop_program
     done
-    # A copy started with other rights holds a mutex that this one may not open: the name is
-    # held, so the new copy shows nothing, sends nothing and ends with 0 while it is held.
+    # A copy of another user (or with other rights) holds a mutex that this one may not open: the
+    # name is held and no window of its holder shows here, so the new copy says so in a box,
+    # sends nothing and ends with 0 once the box is closed.
     local exchanges
     exchanges=$(ctl state | sed -n 's/^exchanges=//p')
     hold_name 20000 denied
-    second_copy_ends
+    second_copy_ends "$(msg 40038)"
     expect_value "$(ctl state)" exchanges "$exchanges"
     wait "$holder"
 }
 
 # Starts a copy of the program and waits up to 30 s for it to end by itself with 0 (waited: in
-# tenths of a second).
-second_copy_ends() {
-    local second rc
+# tenths of a second); with a text, the copy first shows a box with that text, which is closed.
+second_copy_ends() { # [box text]
+    local second rc box
     waited=0
     wine "$PROGRAM" >/dev/null 2>&1 &
     second=$!
+    if [ -n "${1:-}" ]; then
+        box=$(ui box 20000) || fail "the second copy showed no box"
+        expect_value "$box" text "$1"
+        ui answer 1 5000 >/dev/null || fail "could not close the second copy's box"
+    fi
     while kill -0 "$second" 2>/dev/null && [ "$waited" -lt 300 ]; do
         sleep 0.1
         waited=$((waited + 1))

@@ -38,6 +38,8 @@ const std::vector<std::uint16_t> usedIds = {
     MessageIncompatibleFormat,
     MessageIncompatibleNotice,
     MessageErrorCodeFormat,
+    MessageSuspendedDuringUpdate,
+    MessageRunningInOtherSession,
 };
 
 std::u16string Loaded(std::uint16_t id) {
@@ -46,7 +48,7 @@ std::u16string Loaded(std::uint16_t id) {
     return buffer.data();
 }
 
-// The 25 texts as the user must read them, written out here rather than read from the catalogue's
+// The 27 texts as the user must read them, written out here rather than read from the catalogue's
 // source, so that a slip in that source fails. The web address in 40034 is this product's own.
 TEST(MessageCatalogue, HoldsEveryTextExactly) {
     const char16_t makerAddress[] = u"www.orvalda.de/support";
@@ -80,6 +82,8 @@ TEST(MessageCatalogue, HoldsEveryTextExactly) {
         {40034, std::u16string(u"Mit diesem Updater läßt sich ausschließlich die Firmware von ORVALDA Reglern des Typs '%s' aktualisieren. Andere Modelle werden nicht unterstützt. Schauen Sie gegebenenfalls auf der ORVALDA Website unter ") + makerAddress + u" nach, ob ein Firmware-Update für Ihren Regler bereit liegt"},
         {40035, u"Der an der Programmiereinheit angeschlossene Regler ist nicht kompatibel mit diesem Updater. Schließen Sie einen geeigneten Regler an und gehen folgendermaßen vor, um ein Update der Regler Software durchzuführen:"},
         {40036, u"Das System meldet Fehlercode 0x%08x-0x%08x"},
+        {40037, u"Das Update wird abgebrochen, da der PC in den Energiesparmodus wechselt. Bitte sorgen Sie dafür, dass der PC während des gesamten Update-Vorgangs eingeschaltet bleibt (Laptop nicht zuklappen)"},
+        {40038, u"Der Firmware Updater läuft bereits in einer anderen Benutzersitzung dieses PCs. Bitte beenden Sie ihn dort, bevor Sie ihn hier erneut starten."},
         // clang-format on
     };
     ASSERT_EQ(std::size(texts), GetCatalogueEntries().size());
@@ -97,9 +101,9 @@ TEST(MessageCatalogue, HoldsExactlyTheIdentifiersInUse) {
     std::vector<std::uint16_t> expected = usedIds;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(ids, expected);
-    EXPECT_EQ(ids.size(), 25u);
+    EXPECT_EQ(ids.size(), 27u);
     EXPECT_EQ(ids.front(), 40000);
-    EXPECT_EQ(ids.back(), 40036);
+    EXPECT_EQ(ids.back(), 40038);
 }
 
 TEST(MessageCatalogue, FindsEveryEntryAndNothingElse) {

@@ -172,7 +172,8 @@ TEST(UpdateGuard, YesAboutAUnitThatChangedMeanwhileSendsNothing) {
 }
 
 // Each preparing step and a middle block, refused or failed in each way: the step's message with
-// its code line, nothing sent after it. The second value is the system error of the failed write
+// its code line, nothing sent after it (a transfer that failed first waits up to a second for a
+// removal, which does not come here). The second value is the system error of the failed write
 // or read, 0 when the unit refused (not what an earlier call left behind).
 TEST(UpdateFailure, EachStepStopsTheRunWithItsMessageAndCodeLine) {
     const std::vector<std::string> toLock = {"precise on", "send 0B flag 1"};
@@ -196,24 +197,26 @@ TEST(UpdateFailure, EachStepStopsTheRunWithItsMessageAndCodeLine) {
         // In the pause after the lock the record loses its output report length, so that the
         // next command is refused before anything is sent.
         bool spoiltAfterLock = false;
+        bool reportQueued = false; // an error report waits in the unit's queue before the run
     };
     const std::vector<Case> cases = {
         // clang-format off
-        {"lock not taken", 0x0B, {SimFaultKind::WriteFails, 0, 0}, MessageLockFailed, u"fffffffe-0x0000001f", toLock},
+        {"lock not taken", 0x0B, {SimFaultKind::WriteFails, 0, 0}, MessageLockFailed, u"fffffffe-0x0000001f", then(toLock, {"pause 1000"})},
         {"lock not echoed", 0x0B, {SimFaultKind::WrongEcho, 0, 0}, MessageLockFailed, u"0000065b-0x00000000", toLock},
         {"lock refused, flag echoed", 0x0B, {SimFaultKind::ErrorReply, 0x1234, 0}, MessageLockFailed, u"00001234-0x00000000", toLock},
         {"lock refused with code 0", 0x0B, {SimFaultKind::ErrorReply, 0, 0}, MessageLockFailed, u"ff000000-0x00000000", toLock},
         {"unprotect refused", 0x20, {SimFaultKind::ErrorReply, 0x89ABCDEF, 0}, MessageUnprotectFailed, u"89abcdef-0x00000000", toUnprotect},
         {"unprotect refused with code 0", 0x20, {SimFaultKind::ErrorReply, 0, 0}, MessageUnprotectFailed, u"ff000000-0x00000000", toUnprotect},
-        {"unprotect reply lost", 0x20, {SimFaultKind::ReadFails, 0, 0}, MessageUnprotectFailed, u"fffffffd-0x0000001f", toUnprotect},
+        {"unprotect reply lost", 0x20, {SimFaultKind::ReadFails, 0, 0}, MessageUnprotectFailed, u"fffffffd-0x0000001f", then(toUnprotect, {"pause 1000"})},
         {"erase refused", 0x1E, {SimFaultKind::ErrorReply, 0x0E05, 0}, MessageEraseFailed, u"00000e05-0x00000000", then(toErase, {"pause 1000", "pause 4000"})},
         {"erase refused with code 0", 0x1E, {SimFaultKind::ErrorReply, 0, 0}, MessageEraseFailed, u"ff000000-0x00000000", then(toErase, {"pause 1000", "pause 4000"})},
-        {"erase not taken", 0x1E, {SimFaultKind::WriteFails, 0, 0}, MessageEraseFailed, u"fffffffe-0x0000001f", then(toErase, {"pause 4000"})},
+        {"erase not taken", 0x1E, {SimFaultKind::WriteFails, 0, 0}, MessageEraseFailed, u"fffffffe-0x0000001f", then(toErase, {"pause 4000", "pause 1000"})},
         {"address refused with code 0", 0x1F, {SimFaultKind::ErrorReply, 0, 0}, MessageAddressFailed, u"ff000000-0x00000000", toAddress},
         {"address refused with code -1", 0x1F, {SimFaultKind::ErrorReply, 0xFFFFFFFF, 0}, MessageAddressFailed, u"ffffffff-0x00000000", toAddress},
-        {"address not taken", 0x1F, {SimFaultKind::WriteFails, 0, 0}, MessageAddressFailed, u"fffffffe-0x0000001f", toAddress},
+        {"address not taken", 0x1F, {SimFaultKind::WriteFails, 0, 0}, MessageAddressFailed, u"fffffffe-0x0000001f", then(toAddress, {"pause 1000"})},
         {"block 3 refused with code 0", 0x1B, {SimFaultKind::ErrorReply, 0, 3}, MessageBlockFailed, u"ff000000-0x00000000", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12", "pause 20", "send 1B words 12"})},
-        {"block 2 reply lost", 0x1B, {SimFaultKind::ReadFails, 0, 2}, MessageBlockFailed, u"fffffffd-0x0000001f", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12"})},
+        {"block 2 reply lost", 0x1B, {SimFaultKind::ReadFails, 0, 2}, MessageBlockFailed, u"fffffffd-0x0000001f", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12", "pause 1000"})},
+        {"block 3 refused, a report queued before the run", 0x1B, {SimFaultKind::ErrorReply, 0, 3}, MessageBlockFailed, u"ff000000-0x00000000", then(toAddress, {"pause 20", "send 1B words 12", "pause 20", "send 1B words 12", "pause 20", "send 1B words 12"}), false, true},
         {"unprotect refused before it is sent, after the answered lock", 0x20, {}, MessageUnprotectFailed, nullptr, then(toLock, {"pause 20"}), true},
         // clang-format on
     };
@@ -227,6 +230,9 @@ TEST(UpdateFailure, EachStepStopsTheRunWithItsMessageAndCodeLine) {
         rig->dialog.controls[ControlUpdate].enabled = true;
         // A failure of an earlier moment that must not show up in the code line.
         rig->hid.lastError = 0x4D2;
+        if (c.reportQueued) {
+            rig->hid.queuedReports.push_back({ReplyReportId, ErrorMarker, 0, 0, 0x55, 0x0E});
+        }
         if (c.spoiltAfterLock) {
             rig->afterPause = [&](std::uint32_t pauseIndex) {
                 rig->app.unit.outputReportLength = pauseIndex == 0 ? 0 : 60;
@@ -297,8 +303,11 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         std::u16string box;    // empty: the run succeeds
         std::u16string notice;
         bool unitOpen;
-        std::uint32_t requests; // sent to the unit by the run
-        bool notified = true;   // the removal's notice reaches the dialog
+        std::uint32_t requests;          // sent to the unit by the run
+        bool notified = true;            // the removal's notice reaches the dialog
+        std::uint32_t blockNotTaken = 0; // else: this block's write fails with 31 and the
+                                         // removal comes 200 ms later
+        bool suspends = false;           // the PC goes to sleep instead of the pull
     };
     const std::vector<Case> cases = {
         {"pulled during the erase's own wait", 2, 0, false,
@@ -310,6 +319,11 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         {"pulled, the read fails before the notice comes", 0, 6, false,
          gone + u"\r\nDas System meldet Fehlercode 0xfffffffd-0x0000048f", failedNotice, false, 6,
          false},
+        {"block 3 not taken (31), the removal 200 ms later", 0, 0, false,
+         gone + u"\r\nDas System meldet Fehlercode 0xfffffffe-0x0000001f", failedNotice, false, 7,
+         true, 3},
+        {"the PC goes to sleep between two blocks", 8, 0, false,
+         CatalogueText(MessageSuspendedDuringUpdate), failedNotice, false, 7, true, 0, true},
         {"pulled, then another unit plugged in", 8, 0, true, gone,
          CatalogueText(MessageReadyNotice), true, 7},
         {"pulled after the last block", 10, 0, false, u"", removedNotice, false, 9},
@@ -327,8 +341,9 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         bool buttonsDisabled = false;
         bool unitKeptOpen = false;
         const auto pull = [&] {
-            rig->hid.interfaces[0].present = false;
-            if (c.notified) {
+            rig->hid.interfaces[0].present = c.suspends;
+            rig->app.systemSuspending = c.suspends;
+            if (c.notified && !c.suspends) {
                 HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
                                    DeviceEvent(DeviceTypeInterface, unitPath).Data());
             }
@@ -341,9 +356,20 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
                               !rig->dialog.controls.at(ControlQuit).enabled;
             unitKeptOpen = IsUnitOpen(rig->app.unit) && other->logCount == 0;
         };
+        if (c.blockNotTaken != 0) {
+            rig->sim->config.faults[CommandWriteBlock] = {SimFaultKind::WriteFails, 0,
+                                                          c.blockNotTaken};
+        }
+        std::uint64_t failedAt = 0; // the end of the pause before the failed write
         rig->afterPause = [&](std::uint32_t pauseIndex) {
-            if (c.atRead == 0 && pauseIndex == c.atPause) {
+            if (c.blockNotTaken == 0 && c.atRead == 0 && pauseIndex == c.atPause) {
                 pull();
+            } else if (c.blockNotTaken != 0 && rig->hid.interfaces[0].present) {
+                if (rig->sim->commandCounts[CommandWriteBlock] < c.blockNotTaken) {
+                    failedAt = rig->virtualClock.now;
+                } else if (rig->virtualClock.now >= failedAt + 200) {
+                    pull();
+                }
             }
         };
         rig->hid.whileReading = [&] {

@@ -21,29 +21,53 @@ UINT WINAPI RecordEnd(UINT period) {
     return TIMERR_NOERROR;
 }
 
+// The power throttling asked for: 'O' opted out of both, 'S' of the speed alone, 'W' withdrawn;
+// lower case when refused (a Windows 10 refuses the timer bit).
+std::string throttling;
+bool timerBitRefused = false;
+BOOL WINAPI RecordThrottling(HANDLE, PROCESS_INFORMATION_CLASS kind, LPVOID info, DWORD size) {
+    const auto* state = static_cast<const PROCESS_POWER_THROTTLING_STATE*>(info);
+    const bool valid = kind == ProcessPowerThrottling && size == sizeof *state &&
+                       state->Version == PROCESS_POWER_THROTTLING_CURRENT_VERSION &&
+                       state->StateMask == 0;
+    const bool timerBit = (state->ControlMask & PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION);
+    const char kindOf = !valid ? '?' : state->ControlMask == 0 ? 'W' : timerBit ? 'O' : 'S';
+    const bool refused = timerBit && timerBitRefused;
+    throttling += refused ? static_cast<char>(kindOf + 32) : kindOf;
+    return refused ? FALSE : TRUE;
+}
+
 TEST(Win32Clock, EndsOnlyWhatItBegan) {
     struct Case {
         const char* steps; // b begin, e end
         UINT beginResult;
         const char* expected;
+        const char* throttled = "OW"; // from the first begin to the last end
+        bool windows10 = false;
     };
     const Case cases[] = {
-        {"be", TIMERR_NOERROR, "BE"},     {"bbee", TIMERR_NOERROR, "BBEE"},
-        {"bee", TIMERR_NOERROR, "BE"},    // a second end has nothing to undo
-        {"e", TIMERR_NOERROR, ""},        // an end without a begin
-        {"be", TIMERR_NOCANDO, "B"},      // a refused raise is not undone
-        {"bebe", TIMERR_NOERROR, "BEBE"}, // one update after another
+        {"be", TIMERR_NOERROR, "BE"},
+        {"bbee", TIMERR_NOERROR, "BBEE"},
+        {"bee", TIMERR_NOERROR, "BE"},             // a second end has nothing to undo
+        {"e", TIMERR_NOERROR, "", ""},             // an end without a begin
+        {"be", TIMERR_NOCANDO, "B"},               // a refused raise is not undone
+        {"bebe", TIMERR_NOERROR, "BEBE", "OWOW"},  // one update after another
+        {"be", TIMERR_NOERROR, "BE", "oSW", true}, // Windows 10: the speed alone
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.steps);
         Win32ClockState state{RecordBegin, RecordEnd};
+        state.setProcessInformation = RecordThrottling;
         const Clock clock = MakeWin32Clock(state);
         calls.clear();
+        throttling.clear();
+        timerBitRefused = c.windows10;
         beginResult = c.beginResult;
         for (const char* step = c.steps; *step != '\0'; ++step) {
             (*step == 'b' ? clock.BeginPreciseTiming : clock.EndPreciseTiming)(clock.context);
         }
         EXPECT_EQ(calls, c.expected);
+        EXPECT_EQ(throttling, c.throttled);
         EXPECT_EQ(state.raisedPeriods, 0u);
     }
 }

@@ -8,6 +8,7 @@
 #include "update/FirmwareImage.h"
 #include "win32/DialogHostWin32.h"
 #include "win32/MainDialog.h"
+#include "win32/WritingRun.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,12 @@ void WatchPause(void* context, std::uint32_t milliseconds) {
     }
 }
 
+std::vector<EXECUTION_STATE> executionStates;
+EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
+    executionStates.push_back(flags);
+    return ES_CONTINUOUS;
+}
+
 void WatchBegin(void* context) {
     auto& watch = *static_cast<WatchingClock*>(context);
     watch.virtualClock->clock.BeginPreciseTiming(watch.virtualClock->clock.context);
@@ -108,6 +115,7 @@ TEST(UpdateDialogTest, UpdateShowsACentredProgressWindowThatAdvancesAndEndsWithV
     EXPECT_EQ(ControlText(dialog, ControlNotice), FromCatalogue(40000));
     EXPECT_EQ(ControlText(dialog, ControlControllerVersion), L"4.7");
 
+    setExecutionState = RecordExecutionState;
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(ControlUpdate, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, ControlUpdate)));
 
@@ -149,6 +157,9 @@ TEST(UpdateDialogTest, UpdateShowsACentredProgressWindowThatAdvancesAndEndsWithV
     ASSERT_EQ(image.size, CarriedFirmwareSize);
     EXPECT_EQ(std::memcmp(unit.flash, image.data, image.size), 0);
     EXPECT_EQ(virtualClock.preciseTimingDepth, 0);
+    // Kept awake while the unit was written, allowed to sleep again since.
+    EXPECT_EQ(executionStates,
+              (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS}));
 
     ExitCleanup();
     DestroyWindow(dialog);
