@@ -68,7 +68,7 @@ struct BarWatch {
     std::vector<std::uint32_t> shownAtPause;
     // Per pause: whether it started after the unit's last request (it counts from the reply).
     std::vector<bool> markedAfterRequest;
-    std::uint32_t startedAt = 0; // requests logged when a split pause started; 0: none
+    std::uint32_t startedAt = 0; // requests logged when a split pause started
     Clock clock{};
 };
 
@@ -76,13 +76,17 @@ BarWatch& Watch(void* context) {
     return *static_cast<BarWatch*>(context);
 }
 
-void PauseAndWatchBar(void* context, std::uint32_t milliseconds) {
-    BarWatch& watch = Watch(context);
+// What the bar shows as a pause ends, and whether the pause counted from the unit's reply.
+void NoteBar(BarWatch& watch, bool fromReply) {
     const std::vector<FakeProgressWindow>& windows = watch.dialog->progressWindows;
     const bool shown = !windows.empty() && windows[0].alive && !windows[0].positions.empty();
     watch.shownAtPause.push_back(shown ? windows[0].positions.back() : 1000);
-    watch.markedAfterRequest.push_back(false);
-    watch.inner->Pause(watch.inner->context, milliseconds);
+    watch.markedAfterRequest.push_back(fromReply);
+}
+
+void PauseAndWatchBar(void* context, std::uint32_t milliseconds) {
+    NoteBar(Watch(context), false);
+    Watch(context).inner->Pause(Watch(context).inner->context, milliseconds);
 }
 
 PauseDeadline WatchedStartPause(void* context, std::uint32_t milliseconds) {
@@ -91,13 +95,9 @@ PauseDeadline WatchedStartPause(void* context, std::uint32_t milliseconds) {
     return watch.inner->StartPause(watch.inner->context, milliseconds);
 }
 
-// What the bar shows when the pause ends, and whether a request came since its start.
 void WatchedFinishPause(void* context, PauseDeadline deadline) {
     BarWatch& watch = Watch(context);
-    const std::vector<FakeProgressWindow>& windows = watch.dialog->progressWindows;
-    const bool shown = !windows.empty() && windows[0].alive && !windows[0].positions.empty();
-    watch.shownAtPause.push_back(shown ? windows[0].positions.back() : 1000);
-    watch.markedAfterRequest.push_back(watch.startedAt == watch.unit->logCount);
+    NoteBar(watch, watch.startedAt == watch.unit->logCount);
     watch.inner->FinishPause(watch.inner->context, deadline);
 }
 
@@ -113,12 +113,9 @@ void WatchBar(UpdateRig& rig, BarWatch& watch) {
     watch.inner = rig.app.unit.clock;
     watch.dialog = &rig.dialog;
     watch.unit = rig.sim.get();
-    watch.clock = Clock{&watch,
-                        PauseAndWatchBar,
-                        WatchedPreciseOn,
-                        WatchedPreciseOff,
-                        WatchedStartPause,
-                        WatchedFinishPause};
+    watch.clock = Clock{&watch, PauseAndWatchBar, WatchedPreciseOn, WatchedPreciseOff};
+    watch.clock.StartPause = WatchedStartPause;
+    watch.clock.FinishPause = WatchedFinishPause;
     rig.app.unit.clock = &watch.clock;
 }
 
