@@ -5,10 +5,6 @@
 
 namespace {
 
-// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803), not in every SDK's headers. Older
-// systems refuse the flag: the clock sleeps instead.
-constexpr DWORD createHighResolutionTimer = 0x00000002;
-
 Win32ClockState& StateOf(void* context) {
     return *static_cast<Win32ClockState*>(context);
 }
@@ -32,17 +28,9 @@ PauseDeadline StartPause(void*, std::uint32_t milliseconds) {
                                       (LONGLONG{milliseconds} * frequency + 999) / 1000);
 }
 
-// Waits ticks of the performance counter: on the high-resolution timer to within its precision,
-// else by Sleep rounded up to whole milliseconds (never shorter). The thread sleeps either way.
-void WaitTicks(const Win32ClockState& state, LONGLONG ticks, LONGLONG frequency) {
-    if (state.timer.IsValid()) {
-        LARGE_INTEGER due;
-        due.QuadPart = -((ticks * 10000000 + frequency - 1) / frequency); // relative, 100 ns
-        if (SetWaitableTimer(state.timer.handle, &due, 0, nullptr, nullptr, FALSE) &&
-            WaitForSingleObject(state.timer.handle, INFINITE) == WAIT_OBJECT_0) {
-            return;
-        }
-    }
+// Sleeps ticks of the performance counter, rounded up to whole milliseconds: never shorter, and at
+// 1 ms timer resolution about as much longer as any Sleep. The thread sleeps; nothing spins.
+void SleepTicks(LONGLONG ticks, LONGLONG frequency) {
     Sleep(static_cast<DWORD>((ticks * 1000 + frequency - 1) / frequency));
 }
 
@@ -61,7 +49,7 @@ void FinishPause(void* context, PauseDeadline deadline) {
     }
     for (LONGLONG now = PerformanceCounter(); now < end; now = PerformanceCounter()) {
         const LONGLONG left = end - now;
-        WaitTicks(state, left < slice ? left : slice, frequency);
+        SleepTicks(left < slice ? left : slice, frequency);
         if (left > slice && !look()) {
             return;
         }
@@ -127,10 +115,6 @@ Clock MakeWin32Clock(Win32ClockState& state) {
     if (state.setProcessInformation == nullptr) {
         state.setProcessInformation = AsCall<decltype(state.setProcessInformation)>(
             LookUpExport(L"kernel32.dll", "SetProcessInformation"));
-    }
-    if (!state.timer.IsValid()) {
-        state.timer.Reset(
-            CreateWaitableTimerExW(nullptr, nullptr, createHighResolutionTimer, TIMER_ALL_ACCESS));
     }
     return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming, StartPause, FinishPause};
 }

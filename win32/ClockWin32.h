@@ -3,7 +3,6 @@
 // (winmm) for as long as an update runs, and keeps the system from ignoring that raise while the
 // program's windows are minimised or covered (Windows 11 does so by default).
 #include "platform/Clock.h"
-#include "win32/ScopedWin.h"
 #include "win32/WritingRun.h"
 
 #include <windows.h>
@@ -26,9 +25,6 @@ struct Win32ClockState {
     // False ends the pause there: the unit was removed meanwhile, and the update stops.
     bool (*whileWaiting)() = nullptr;
     DWORD waitSliceMilliseconds = QueueLookMilliseconds;
-    // A high-resolution waitable timer (Windows 10 1803 and later), made by MakeWin32Clock, on
-    // which a pause waits to its exact end; null where the system has none: Sleep, rounded up.
-    AutoCloseHandle timer;
 };
 
 inline constexpr UINT PreciseTimerPeriodMilliseconds = 1;
