@@ -48,8 +48,7 @@ std::optional<std::u16string> PathInBuffer(const DetailBuffer& buffer, const cha
 }
 
 bool IsUnitProduct(std::uint16_t vendorId, std::uint16_t productId) {
-    return vendorId == UnitVendorId &&
-           (productId == ProductTessavo || productId == ProductMerrowin);
+    return FindUnitType(vendorId, productId) != nullptr;
 }
 
 char16_t FoldAsciiLetter(char16_t c) {

@@ -1,12 +1,9 @@
 #pragma once
 // Finding, opening and closing the programming unit.
 #include "device/UnitConnection.h"
+#include "device/UnitTypes.h"
 
 #include <cstdint>
-
-inline constexpr std::uint16_t UnitVendorId = 0x21B8;
-inline constexpr std::uint16_t ProductTessavo = 1;
-inline constexpr std::uint16_t ProductMerrowin = 2;
 
 // Closes the handle if one is open, releases the path and puts the record into its no-device
 // state; the platform wiring stays and the connection number moves on. May be called in any

@@ -224,7 +224,7 @@ void CheckAfterDiscovery(const FuzzHost& host, const UnitConnection& unit, std::
         return;
     }
     Require(host.openHandles == 1 && IsUnitOpen(unit) && unit.devicePath.has_value());
-    Require(unit.productId == ProductTessavo || unit.productId == ProductMerrowin);
+    Require(FindUnitType(UnitVendorId, unit.productId) != nullptr);
     const DeviceStatus status = ClassifyDevice(result, unit);
     Require((result == ResultSuccess) == (status != DeviceStatus::NoUnit));
 }

@@ -3,6 +3,9 @@
 // records the pauses in the tests.
 #include <cstdint>
 
+// When a pause ends, in the clock's own units.
+using PauseDeadline = std::uint64_t;
+
 struct Clock {
     void* context;
     void (*Pause)(void* context, std::uint32_t milliseconds);
@@ -10,9 +13,10 @@ struct Clock {
     // resolution 1 ms instead of the 15.6 ms tick). Every begin is followed by exactly one end.
     void (*BeginPreciseTiming)(void* context);
     void (*EndPreciseTiming)(void* context);
-    // The next Pause counts its length from this moment: what the thread does between the mark
-    // and the pause (painting, between two requests to the unit) is taken from the pause instead
-    // of added to it, and the unit still waits the whole length. Null where that work takes no
-    // time.
-    void (*MarkPauseStart)(void* context) = nullptr;
+    // A pause in two halves: StartPause takes its deadline now, FinishPause waits until then. What
+    // the thread does between them (painting, between two requests to the unit) is taken from the
+    // pause instead of added to it, and the unit still waits the whole length. Null where that
+    // work takes no time: Pause then.
+    PauseDeadline (*StartPause)(void* context, std::uint32_t milliseconds) = nullptr;
+    void (*FinishPause)(void* context, PauseDeadline deadline) = nullptr;
 };

@@ -75,4 +75,8 @@ struct DialogHost {
     // The writing has ended: mouse and keyboard input and close requests given meanwhile are
     // dropped, a shutdown is allowed again. Null where there is no queue.
     void (*EndWriting)(void* context);
+    // Device events were noted while nothing was in progress: HandleNotedDeviceEvents is to run
+    // from the dialog's queue, so that the system's sender of the event never waits on a
+    // discovery. Null: nothing acts on them until the next handling's end.
+    void (*PostDeviceEvents)(void* context);
 };

@@ -96,13 +96,11 @@ stop() {
 trap stop EXIT
 notice() { ui dump 5000 | sed -n 's/^control\.40004\.text=//p' | sed 's/\\r\\n/\n/g'; }
 
-# The dialog shows the outcome of its first look for the unit (bounded: 30 s); ready is the
-# notice that says so, with "Update" enabled.
-for _ in $(seq 1 30); do
-    dump=$(ui dump 1000 2>/dev/null || true)
-    if grep -q '^control\.40004\.text=.' <<<"$dump"; then break; fi
-    sleep 1
-done
+# The dialog shows the outcome of its first look for the unit (bounded: 30 s; every notice that
+# look can show names the Programmiereinheit); ready is the notice that says so, with "Update"
+# enabled.
+ui wait-text 40004 Programmiereinheit 30000 >/dev/null 2>&1 || true
+dump=$(ui dump 1000 2>/dev/null || true)
 if ! grep -q '^control\.40004\.text=.*erkannt und bereit zum Update' <<<"$dump" ||
     ! grep -qx 'control\.1002\.enabled=1' <<<"$dump"; then
     picture not-ready "the dialog's notice: the unit is not ready"

@@ -17,7 +17,7 @@ packages=(
     libgtest-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
     wine64 xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core python3
-    osslsigncode openssl
+    osslsigncode openssl time
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -46,7 +46,7 @@ void ShowReadyNotice(AppState& app) {
     SetNoticeText(app, text, false);
 }
 
-// Modal: device events may be handled while the box is open.
+// Modal: device events that come while it is open are noted and handled at the hold's end.
 void ShowIncompatibleBox(AppState& app) {
     char16_t status[MessageBufferSize];
     char16_t second[MessageBufferSize];
@@ -121,7 +121,7 @@ void HandleArrival(AppState& app) {
     // A failed discovery changes nothing on screen; a unit that was found but could not be
     // identified stays open until it is removed.
     const std::int32_t result = DiscoverUnit(app.unit);
-    if (result != ResultSuccess || app.closeRequested) {
+    if (result != ResultSuccess || IsCloseRequested(app.busy)) {
         return;
     }
     const DeviceStatus status = ClassifyDevice(result, app.unit);
@@ -134,43 +134,81 @@ void HandleArrival(AppState& app) {
     ReportUnusableUnit(app, status);
 }
 
-void HandleRemoval(AppState& app, const std::u16string& removedPath) {
+// True when the removal ended the open unit: another may have been plugged in all along (its
+// arrival came while this one was open), so the hold's end looks once more.
+bool HandleRemoval(AppState& app, const std::u16string& removedPath) {
     if (!IsOpenUnitPath(app, removedPath)) {
-        return;
+        return false;
     }
     CloseUnit(app.unit);
     EnableUpdate(app, false);
     RefreshVersionPanel(app);
     ShowStatusNotice(app, MessageUnitRemovedNotice);
-    // Another unit may have been plugged in all along (its arrival came while this one was
-    // open): look once more, as its arrival would have.
-    HandleArrival(app);
+    return true;
 }
 
-void HandleEvent(AppState& app, const HeldDeviceEvent& event) {
-    if (event.eventType == DeviceArrivalEvent) {
-        HandleArrival(app);
-    } else {
-        HandleRemoval(app, event.interfacePath);
+// The next noted event; arrivals in a row find one and the same bus: one look serves them all.
+HeldDeviceEvent TakeNextEvent(std::vector<HeldDeviceEvent>& held) {
+    HeldDeviceEvent event = std::move(held.front());
+    held.erase(held.begin());
+    while (event.eventType == DeviceArrivalEvent && !held.empty() &&
+           held.front().eventType == DeviceArrivalEvent) {
+        held.erase(held.begin());
     }
+    return event;
 }
 
 } // namespace
 
-void RunInitialPresenceCheck(AppState& app) {
-    app.holdDeviceEvents = true;
-    const std::int32_t result = DiscoverUnit(app.unit);
-    if (!app.closeRequested) {
-        const DeviceStatus status = ClassifyDevice(result, app.unit);
-        if (status == DeviceStatus::Ready) {
-            ShowReadyNotice(app);
-            EnableUpdate(app, true);
+EventHold::EventHold(AppState& held) : app(held) {
+    app.busy.activity = Busy::Looking;
+    NoteStop(app.busy, StopReason::None);
+}
+
+EventHold::~EventHold() {
+    BusyState& busy = app.busy;
+    // A removal noted meanwhile may have ended the open unit already (a run's failure report
+    // closes it): the look once more is owed all the same.
+    bool lookAgain = lookForUnit || busy.stop == StopReason::UnitRemoved;
+    while (!IsCloseRequested(busy)) {
+        // Each event is handled as it would have been at this moment; a removal met during the
+        // handling's own exchange is noted behind it and handled next, never in its middle.
+        NoteStop(busy, StopReason::None);
+        if (!busy.heldEvents.empty()) {
+            const HeldDeviceEvent event = TakeNextEvent(busy.heldEvents);
+            if (event.eventType == DeviceArrivalEvent) {
+                HandleArrival(app);
+            } else if (HandleRemoval(app, event.interfacePath)) {
+                lookAgain = true;
+            }
+        } else if (lookAgain && !IsUnitOpen(app.unit)) {
+            lookAgain = false;
+            HandleArrival(app);
         } else {
-            ReportUnusableUnit(app, status);
+            break;
         }
-        RefreshVersionPanel(app);
     }
-    HandleHeldDeviceEvents(app);
+    busy.heldEvents.clear();
+    busy.activity = Busy::Idle;
+}
+
+void RunInitialPresenceCheck(AppState& app) {
+    if (app.busy.activity != Busy::Starting) {
+        return;
+    }
+    EventHold hold(app);
+    const std::int32_t result = DiscoverUnit(app.unit);
+    if (IsCloseRequested(app.busy)) {
+        return;
+    }
+    const DeviceStatus status = ClassifyDevice(result, app.unit);
+    if (status == DeviceStatus::Ready) {
+        ShowReadyNotice(app);
+        EnableUpdate(app, true);
+    } else {
+        ReportUnusableUnit(app, status);
+    }
+    RefreshVersionPanel(app);
 }
 
 bool HandleDeviceChange(AppState& app, std::uintptr_t eventType, const void* eventData) {
@@ -185,36 +223,21 @@ bool HandleDeviceChange(AppState& app, std::uintptr_t eventType, const void* eve
     if (!path) {
         return true;
     }
-    HeldDeviceEvent event{eventType, std::move(*path)};
-    if (app.holdDeviceEvents) {
-        if (eventType == DeviceRemoveCompleteEvent && IsOpenUnitPath(app, event.interfacePath)) {
-            app.openUnitRemoved = true;
-        }
-        app.heldDeviceEvents.push_back(std::move(event));
-        return true;
+    BusyState& busy = app.busy;
+    const bool waiting = busy.activity == Busy::Looking || busy.activity == Busy::Writing;
+    if (waiting && eventType == DeviceRemoveCompleteEvent && IsOpenUnitPath(app, *path)) {
+        NoteStop(busy, StopReason::UnitRemoved);
     }
-    app.holdDeviceEvents = true;
-    HandleEvent(app, event);
-    HandleHeldDeviceEvents(app);
+    busy.heldEvents.push_back({eventType, std::move(*path)});
+    if (busy.activity == Busy::Idle && app.dialog->PostDeviceEvents != nullptr) {
+        app.dialog->PostDeviceEvents(app.dialog->context);
+    }
     return true;
 }
 
-void HandleHeldDeviceEvents(AppState& app) {
-    // Events noted while the held ones are handled wait their turn behind them.
-    app.holdDeviceEvents = true;
-    std::vector<HeldDeviceEvent>& held = app.heldDeviceEvents;
-    while (!held.empty() && !app.closeRequested) {
-        const HeldDeviceEvent event = std::move(held.front());
-        held.erase(held.begin());
-        // Arrivals in a row find one and the same bus: one look serves them all.
-        while (event.eventType == DeviceArrivalEvent && !held.empty() &&
-               held.front().eventType == DeviceArrivalEvent) {
-            held.erase(held.begin());
-        }
-        app.openUnitRemoved = false;
-        HandleEvent(app, event);
+void HandleNotedDeviceEvents(AppState& app) {
+    if (app.busy.activity != Busy::Idle || app.busy.heldEvents.empty()) {
+        return;
     }
-    held.clear();
-    app.openUnitRemoved = false;
-    app.holdDeviceEvents = false;
+    const EventHold hold(app);
 }

@@ -1,6 +1,7 @@
 #include "ui/VersionPanel.h"
 
 #include "device/UnitConnection.h"
+#include "device/UnitTypes.h"
 #include "ui/ControlIds.h"
 #include "ui/TextFormat.h"
 
@@ -14,8 +15,8 @@ constexpr std::int32_t panelControls[] = {
 
 constexpr char16_t emptyVersionText[] = u"0.0.0";
 constexpr char16_t noFirmwareText[] = u"----------";
-constexpr char16_t tessavoName[] = u"TESSAVO";
-constexpr char16_t merrowinName[] = u"MERROWIN";
+// The row's label where the open unit is of no known type.
+constexpr char16_t unitLabel[] = u"Programmiereinheit";
 
 void EnablePanel(const DialogHost& dialog, bool enable) {
     for (const std::int32_t id : panelControls) {
@@ -78,8 +79,8 @@ void RefreshVersionPanel(AppState& app) {
         SetVersionField(dialog, ControlControllerVersion, controllerVersion);
     }
 
-    dialog.SetControlText(dialog.context, ControlUnitLabel,
-                          unit.productId == 1 ? tessavoName : merrowinName);
+    const UnitType* type = FindUnitType(UnitVendorId, unit.productId);
+    dialog.SetControlText(dialog.context, ControlUnitLabel, type ? type->name : unitLabel);
 }
 
 std::uint32_t ChooseControllerRowColour(bool highContrast, std::uint32_t windowTextColour) {

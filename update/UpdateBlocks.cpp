@@ -99,12 +99,13 @@ std::uint32_t LastBlockWords(std::uint32_t byteCount) {
     return (byteCount + 3) / 4;
 }
 
-bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& failure) {
+bool WriteImageBlocks(AppState& app, const FirmwareImage& image, PauseDeadline addressPause,
+                      UpdateFailure& failure) {
     const DialogHost& dialog = *app.dialog;
     ProgressState state;
     // Opened inside the pause after the address, which counts from the address's reply.
     OpenProgressWindow(dialog, state);
-    PauseUpdate(app, CommandPauseMilliseconds);
+    FinishPauseUpdate(app, addressPause);
 
     const std::uint8_t* position = image.data;
     std::uint32_t remaining = image.size;
@@ -134,10 +135,10 @@ bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& 
         }
         // The bar's repaint and the foreground check are part of the block's pause: the unit
         // still waits 20 ms for the next block, and the painting does not lengthen the gap.
-        MarkPauseStart(app);
+        const PauseDeadline blockPause = StartPauseUpdate(app, BlockPauseMilliseconds);
         ShowProgress(dialog, state, ProgressPosition(image.size, remaining));
         CheckForeground(dialog, state);
-        PauseUpdate(app, CommandPauseMilliseconds);
+        FinishPauseUpdate(app, blockPause);
     }
     CloseProgressWindow(dialog, state);
     return true;

@@ -69,23 +69,23 @@ bool PausedAndGoOn(const AppState& app, std::uint32_t milliseconds, UpdateFailur
 
 // Lock, open the flash, erase, set the address: each followed by its pause. The erase gets its
 // settle time whatever it answered.
-bool PrepareController(AppState& app, UpdateFailure& failure) {
+bool PrepareController(AppState& app, PauseDeadline& addressPause, UpdateFailure& failure) {
     if (Failed(app, SetSystemLock(app.unit, true), MessageLockFailed, failure) ||
-        !PausedAndGoOn(app, CommandPauseMilliseconds, failure) ||
+        !PausedAndGoOn(app, PreparePauseMilliseconds, failure) ||
         Failed(app, SetWriteProtection(app.unit, false), MessageUnprotectFailed, failure) ||
-        !PausedAndGoOn(app, CommandPauseMilliseconds, failure)) {
+        !PausedAndGoOn(app, PreparePauseMilliseconds, failure)) {
         return false;
     }
     const std::int32_t erased = EraseFirmware(app.unit);
     PauseUpdate(app, EraseSettleMilliseconds);
     std::uint32_t addressReply = 0; // by-product of SetWriteAddress, never read
     if (Failed(app, erased, MessageEraseFailed, failure) ||
-        !PausedAndGoOn(app, CommandPauseMilliseconds, failure) ||
+        !PausedAndGoOn(app, PreparePauseMilliseconds, failure) ||
         Failed(app, SetWriteAddress(app.unit, &addressReply), MessageAddressFailed, failure)) {
         return false;
     }
-    // Its pause is taken once the progress window is open (WriteImageBlocks).
-    MarkPauseStart(app);
+    // Its pause is finished once the progress window is open (WriteImageBlocks).
+    addressPause = StartPauseUpdate(app, AddressPauseMilliseconds);
     return true;
 }
 
@@ -125,11 +125,10 @@ void EndPreciseTiming(const AppState& app) {
     }
 }
 
-// From the first command until the outcome is known, neither button can be used, device events
-// are held, and the dialog's thread keeps looking at its queue while it waits.
+// From the first command until the outcome is known, neither button can be used, and the dialog's
+// thread keeps looking at its queue while it waits (device events are held by the run's hold).
 void BeginWriting(AppState& app) {
-    app.holdDeviceEvents = true;
-    app.systemSuspending = false;
+    app.busy.activity = Busy::Writing;
     const DialogHost& dialog = *app.dialog;
     dialog.EnableControl(dialog.context, ControlUpdate, false);
     dialog.EnableControl(dialog.context, ControlQuit, false);
@@ -140,7 +139,7 @@ void BeginWriting(AppState& app) {
 
 // "Beenden" is usable again; "Update" stays as the run left it. Input given meanwhile is dropped.
 void EndWriting(AppState& app) {
-    app.systemSuspending = false;
+    app.busy.activity = Busy::Looking;
     const DialogHost& dialog = *app.dialog;
     dialog.EnableControl(dialog.context, ControlQuit, true);
     if (dialog.EndWriting != nullptr) {
@@ -160,12 +159,14 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
     if (NeedsConfirmation(GetControllerFirmwareVersion(app.unit))) {
         const AskedUnit asked = RememberUnit(app.unit);
         // Anything but Yes, or a close of the program meanwhile, leaves all as it is.
-        if (!ConfirmOverwrite(app) || app.closeRequested) {
+        if (!ConfirmOverwrite(app) || IsCloseRequested(app.busy)) {
             return;
         }
         // Yes about a unit that has gone, or come back, since: the report of a run that finds no
-        // unit.
+        // unit. It closes what is open; a unit found after a removal is looked for again.
         if (!IsAskedUnit(asked, app.unit)) {
+            EventHold hold(app);
+            hold.lookForUnit = app.unit.connection != asked.connection;
             ReportFailure(app, {MessageUnitGone, NoCodeToShow, 0});
             return;
         }
@@ -180,11 +181,15 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
     // A report that came while the unit was idle (another program talking to it) would be taken
     // for the first reply and put every later one out of step.
     FlushUnitInput(app.unit);
-    // Pauses of 20 ms must take 20 ms while the unit is being written.
+    // Pauses of 20 ms must take 20 ms while the unit is being written. Arrivals and removals met
+    // from here on are handled once the outcome is on screen, at the hold's end.
     BeginPreciseTiming(app);
+    const EventHold hold(app);
     BeginWriting(app);
     UpdateFailure failure;
-    const bool written = PrepareController(app, failure) && WriteImageBlocks(app, image, failure);
+    PauseDeadline addressPause = 0;
+    const bool written = PrepareController(app, addressPause, failure) &&
+                         WriteImageBlocks(app, image, addressPause, failure);
     if (written) {
         CompleteUpdate(app);
     }
@@ -193,8 +198,6 @@ void RunUpdateWith(AppState& app, FirmwareImageLoader loadImage) {
     if (!written) {
         ReportFailure(app, failure);
     }
-    // Arrivals and removals seen meanwhile, handled now that the outcome is on screen.
-    HandleHeldDeviceEvents(app);
 }
 
 void RunUpdate(AppState& app) {

@@ -5,8 +5,13 @@
 #include <cstdint>
 #include <optional>
 
-inline constexpr std::uint32_t CommandPauseMilliseconds = 20;
+// After the lock, the opening of the flash and the erase's settle time.
+inline constexpr std::uint32_t PreparePauseMilliseconds = 20;
 inline constexpr std::uint32_t EraseSettleMilliseconds = 4000;
+// After the write address, counted from its reply; the progress window opens inside it.
+inline constexpr std::uint32_t AddressPauseMilliseconds = 20;
+// After each block, counted from its reply; the bar's repaint lies inside it.
+inline constexpr std::uint32_t BlockPauseMilliseconds = 20;
 // The progress window at 96 DPI; scaled with the dialog's DPI above it.
 inline constexpr std::int32_t ProgressWindowWidth = 400;
 inline constexpr std::int32_t ProgressWindowHeight = 50;

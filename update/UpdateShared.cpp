@@ -13,10 +13,20 @@ void PauseUpdate(const AppState& app, std::uint32_t milliseconds) {
     }
 }
 
-void MarkPauseStart(const AppState& app) {
+PauseDeadline StartPauseUpdate(const AppState& app, std::uint32_t milliseconds) {
     const Clock* clock = app.unit.clock;
-    if (clock != nullptr && clock->MarkPauseStart != nullptr) {
-        clock->MarkPauseStart(clock->context);
+    if (clock != nullptr && clock->StartPause != nullptr && clock->FinishPause != nullptr) {
+        return clock->StartPause(clock->context, milliseconds);
+    }
+    return milliseconds; // the whole pause, taken when it is finished
+}
+
+void FinishPauseUpdate(const AppState& app, PauseDeadline deadline) {
+    const Clock* clock = app.unit.clock;
+    if (clock != nullptr && clock->StartPause != nullptr && clock->FinishPause != nullptr) {
+        clock->FinishPause(clock->context, deadline);
+    } else {
+        PauseUpdate(app, static_cast<std::uint32_t>(deadline));
     }
 }
 
@@ -30,32 +40,38 @@ UpdateFailure CommandFailure(const UnitConnection& unit, std::uint16_t messageId
 }
 
 bool IsConnectionGone(const AppState& app) {
-    if (app.openUnitRemoved || app.unit.exchangeSystemError == SystemErrorDeviceNotConnected ||
+    if (app.busy.stop == StopReason::UnitRemoved ||
+        app.unit.exchangeSystemError == SystemErrorDeviceNotConnected ||
         !IsUnitInterfaceListed(app.unit)) {
         return true;
     }
     PauseUpdate(app, RemovalNoticeMilliseconds);
-    return app.openUnitRemoved || !IsUnitInterfaceListed(app.unit);
+    return app.busy.stop == StopReason::UnitRemoved || !IsUnitInterfaceListed(app.unit);
 }
 
 UpdateFailure CommandFailure(const AppState& app, std::uint16_t messageId, std::int32_t result) {
     // A unit that answered, even with a refusal, is still there.
     const bool transferFailed = result == ResultWriteFailed || result == ResultReadFailed;
-    const bool gone = app.openUnitRemoved || (transferFailed && IsConnectionGone(app));
-    const std::uint16_t shown = app.systemSuspending ? std::uint16_t{MessageSuspendedDuringUpdate}
-                                : gone               ? std::uint16_t{MessageUnitGone}
-                                                     : messageId;
+    const bool gone =
+        app.busy.stop == StopReason::UnitRemoved || (transferFailed && IsConnectionGone(app));
+    const std::uint16_t shown = app.busy.stop == StopReason::SystemSuspending
+                                    ? std::uint16_t{MessageSuspendedDuringUpdate}
+                                : gone ? std::uint16_t{MessageUnitGone}
+                                       : messageId;
     return CommandFailure(app.unit, shown, result);
 }
 
 bool StopsForLostUnit(const AppState& app, UpdateFailure& failure) {
-    if (app.systemSuspending) {
+    switch (app.busy.stop) {
+    case StopReason::SystemSuspending:
         failure = {MessageSuspendedDuringUpdate, NoCodeToShow, 0};
         return true;
-    }
-    if (app.openUnitRemoved) {
+    case StopReason::UnitRemoved:
         failure = {MessageUnitGone, NoCodeToShow, 0};
         return true;
+    case StopReason::None:
+    case StopReason::CloseRequested: // refused while a run writes
+        return false;
     }
     return false;
 }

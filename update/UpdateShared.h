@@ -8,7 +8,9 @@
 
 // A pause through the unit's clock; a missing clock does nothing.
 void PauseUpdate(const AppState& app, std::uint32_t milliseconds);
-// The next pause counts from now (where the clock can): what comes between is taken from it.
-void MarkPauseStart(const AppState& app);
+// A pause in two halves: what comes between them is taken from it. Where the clock cannot split
+// a pause, the whole pause is taken when it is finished.
+PauseDeadline StartPauseUpdate(const AppState& app, std::uint32_t milliseconds);
+void FinishPauseUpdate(const AppState& app, PauseDeadline deadline);
 // A catalogue text into a buffer of MessageBufferSize units.
 void LoadMessage(const AppState& app, std::uint16_t messageId, char16_t* buffer);

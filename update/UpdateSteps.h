@@ -44,10 +44,11 @@ bool IsConnectionGone(const AppState& app);
 // a code line (no command failed).
 bool StopsForLostUnit(const AppState& app, UpdateFailure& failure);
 
-// Opens the progress window inside the pause after the address (counted from the caller's
-// MarkPauseStart), writes the image block by block and destroys the window again.
+// Opens the progress window inside the pause after the address (started by the caller), writes
+// the image block by block and destroys the window again.
 // False on the first block that fails, with failure filled in; nothing is sent after it.
-bool WriteImageBlocks(AppState& app, const FirmwareImage& image, UpdateFailure& failure);
+bool WriteImageBlocks(AppState& app, const FirmwareImage& image, PauseDeadline addressPause,
+                      UpdateFailure& failure);
 
 // The bar's position when remaining of size bytes are still to be sent: (size - remaining) * 100
 // / size, fraction dropped; 0 for an empty image.

@@ -15,43 +15,49 @@ LONGLONG PerformanceCounter() {
     return value.QuadPart;
 }
 
-// The pause keeps its length: the time spent looking at the queue is taken from it, not added.
-// A pause after MarkPauseStart counts from the mark. Whole milliseconds are slept, in slices with
-// a look after each; the last fraction of a millisecond is waited out by yielding, so that what
-// came before the sleep (a look, a repaint) is taken from the pause exactly instead of rounding
-// the sleep up to a whole millisecond. It ends early only when a look says so.
-void Pause(void* context, std::uint32_t milliseconds) {
-    Win32ClockState& state = StateOf(context);
-    const LONGLONG start = state.pauseMark != 0 ? state.pauseMark : PerformanceCounter();
-    state.pauseMark = 0;
+LONGLONG CounterFrequency() {
+    LARGE_INTEGER value;
+    QueryPerformanceFrequency(&value);
+    return value.QuadPart;
+}
+
+// The deadline in performance-counter ticks, rounded up.
+PauseDeadline StartPause(void*, std::uint32_t milliseconds) {
+    const LONGLONG frequency = CounterFrequency();
+    return static_cast<PauseDeadline>(PerformanceCounter() +
+                                      (LONGLONG{milliseconds} * frequency + 999) / 1000);
+}
+
+// Sleeps ticks of the performance counter, rounded up to whole milliseconds: never shorter, and at
+// 1 ms timer resolution about as much longer as any Sleep. The thread sleeps; nothing spins.
+void SleepTicks(LONGLONG ticks, LONGLONG frequency) {
+    Sleep(static_cast<DWORD>((ticks * 1000 + frequency - 1) / frequency));
+}
+
+// The pause ends at its deadline: what the thread did since StartPause (a look, a repaint) and the
+// looks at the queue are taken from it, not added. It waits in slices with a look after each and
+// ends early only when a look says so.
+void FinishPause(void* context, PauseDeadline deadline) {
+    const Win32ClockState& state = StateOf(context);
     bool (*const look)() =
         state.whileWaiting != nullptr ? state.whileWaiting : +[] { return true; };
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    const LONGLONG end = start + (LONGLONG{milliseconds} * frequency.QuadPart + 999) / 1000;
+    const LONGLONG frequency = CounterFrequency();
+    const LONGLONG slice = LONGLONG{state.waitSliceMilliseconds} * frequency / 1000;
+    const auto end = static_cast<LONGLONG>(deadline);
     if (!look()) {
         return;
     }
-    for (;;) {
-        const LONGLONG now = PerformanceCounter();
-        if (now >= end) {
-            return;
-        }
-        const LONGLONG whole = (end - now) * 1000 / frequency.QuadPart;
-        if (whole == 0) {
-            SwitchToThread();
-            continue;
-        }
-        const DWORD slice = state.waitSliceMilliseconds;
-        Sleep(whole < slice ? static_cast<DWORD>(whole) : slice);
-        if (whole > slice && !look()) {
+    for (LONGLONG now = PerformanceCounter(); now < end; now = PerformanceCounter()) {
+        const LONGLONG left = end - now;
+        SleepTicks(left < slice ? left : slice, frequency);
+        if (left > slice && !look()) {
             return;
         }
     }
 }
 
-void MarkPauseStart(void* context) {
-    StateOf(context).pauseMark = PerformanceCounter();
+void Pause(void* context, std::uint32_t milliseconds) {
+    FinishPause(context, StartPause(context, milliseconds));
 }
 
 // Opted out, the system neither ignores the raised timer resolution of a process whose windows
@@ -110,5 +116,5 @@ Clock MakeWin32Clock(Win32ClockState& state) {
         state.setProcessInformation = AsCall<decltype(state.setProcessInformation)>(
             LookUpExport(L"kernel32.dll", "SetProcessInformation"));
     }
-    return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming, MarkPauseStart};
+    return Clock{&state, Pause, BeginPreciseTiming, EndPreciseTiming, StartPause, FinishPause};
 }

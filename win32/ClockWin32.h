@@ -25,8 +25,6 @@ struct Win32ClockState {
     // False ends the pause there: the unit was removed meanwhile, and the update stops.
     bool (*whileWaiting)() = nullptr;
     DWORD waitSliceMilliseconds = QueueLookMilliseconds;
-    // The performance counter at MarkPauseStart, taken by the next pause; 0: none.
-    LONGLONG pauseMark = 0;
 };
 
 inline constexpr UINT PreciseTimerPeriodMilliseconds = 1;

@@ -157,6 +157,10 @@ void EndWriting(void*) {
     EndWritingRun(mainDialog);
 }
 
+void PostDeviceEvents(void*) {
+    PostMessageW(mainDialog, DeviceEventsMessage, 0, 0);
+}
+
 } // namespace
 
 DialogHost MakeWin32DialogHost() {
@@ -179,5 +183,6 @@ DialogHost MakeWin32DialogHost() {
     host.GetForegroundWindow = GetForegroundHostWindow;
     host.BeginWriting = BeginWriting;
     host.EndWriting = EndWriting;
+    host.PostDeviceEvents = PostDeviceEvents;
     return host;
 }

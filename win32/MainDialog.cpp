@@ -27,9 +27,6 @@ static_assert(ControlQuit == IDCANCEL, "Escape and the close box must reach \"Be
 namespace {
 
 constexpr std::size_t captionBufferSize = 256;
-// Posted by the initialisation: the first look at the unit, once the dialog is on screen.
-constexpr UINT checkPresenceMessage = WM_APP + 1;
-bool presenceChecked = false;
 
 void ReportRegistrationFailure(HWND window) {
     char16_t caption[MessageBufferSize];
@@ -41,20 +38,28 @@ void ReportRegistrationFailure(HWND window) {
     MessageBoxW(window, AsWide(text), AsWide(caption), MB_OK | MB_ICONERROR);
 }
 
+bool IsWriting() {
+    return appState.busy.activity == Busy::Writing;
+}
+
 // A close requested while the thread waited for the unit is acted on once the handling that
-// waited has returned.
+// waited has returned and its hold has ended.
 void EndIfCloseRequested(HWND window) {
-    if (appState.closeRequested && !IsDispatchingInAWait()) {
+    const Busy activity = appState.busy.activity;
+    if (IsCloseRequested(appState.busy) && activity != Busy::Looking && activity != Busy::Writing) {
         ExitCleanup();
         EndDialog(window, ControlQuit);
     }
 }
 
 // While a run writes, a close or a system command sent by another program would end the program
-// right after the run, or start a modal loop (moving, sizing, the window menu) inside a look at
-// the queue and stall the flash until the user ends it.
+// right after the run; a system command, the window menu or a mouse button on the frame (sent by
+// another program, or met by the look at the queue) would start a modal loop (moving, sizing,
+// the menu, tracking a caption button) inside the look and stall the flash until the user ends it.
 bool IsRefusedWhileWriting(UINT message) {
-    return writingRun && (message == WM_CLOSE || message == WM_SYSCOMMAND);
+    return IsWriting() &&
+           (message == WM_CLOSE || message == WM_SYSCOMMAND || message == WM_CONTEXTMENU ||
+            (message >= WM_NCLBUTTONDOWN && message <= WM_NCXBUTTONDBLCLK));
 }
 
 // Asked on every paint: the user can switch the scheme while the program runs.
@@ -104,11 +109,10 @@ void InitMainDialog(HWND window) {
         return;
     }
 
-    presenceChecked = false;
     // The look at the unit can wait up to the exchange bound on a unit that does not answer: it
-    // runs from the queue, once the dialog is on screen. Should the post fail, it runs now.
-    if (!PostMessageW(window, checkPresenceMessage, 0, 0)) {
-        presenceChecked = true;
+    // runs from the queue, once the dialog is on screen. Should the post fail, it runs now. Device
+    // events that come before it are noted and handled at its end.
+    if (!PostMessageW(window, CheckPresenceMessage, 0, 0)) {
         RunInitialPresenceCheck(appState);
     }
 }
@@ -138,20 +142,33 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         InitMainDialog(window);
         return TRUE; // focus on the first tab stop, "Beenden"
-    case checkPresenceMessage: {
+    case CheckPresenceMessage: {
         // Once, from the queue: another program could post it again, even into a wait.
-        if (presenceChecked || appState.holdDeviceEvents) {
+        if (appState.busy.activity != Busy::Starting) {
             return TRUE;
         }
-        presenceChecked = true;
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
         RunInitialPresenceCheck(appState);
         EndIfCloseRequested(window);
         return TRUE;
     }
+    case DeviceEventsMessage:
+        HandleNotedDeviceEvents(appState);
+        EndIfCloseRequested(window);
+        return TRUE;
     case WM_CLOSE:
     case WM_SYSCOMMAND:
+    case WM_CONTEXTMENU:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCRBUTTONUP:
+    case WM_NCRBUTTONDBLCLK:
+    case WM_NCMBUTTONDOWN:
+    case WM_NCMBUTTONDBLCLK:
+    case WM_NCXBUTTONDOWN:
+    case WM_NCXBUTTONDBLCLK:
         if (IsRefusedWhileWriting(message)) {
             SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
             return TRUE;
@@ -160,17 +177,17 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         // While a run writes, its waits deliver messages sent by other programs; neither
         // button's command may cut into it, nor may "Update" start inside another handling.
-        if (LOWORD(wParam) == ControlUpdate && (writingRun || appState.holdDeviceEvents)) {
+        if (LOWORD(wParam) == ControlUpdate && appState.busy.activity != Busy::Idle) {
             return TRUE;
         }
         // Escape and the close box arrive as IDCANCEL, the identifier of "Beenden".
         if (LOWORD(wParam) == ControlQuit) {
-            if (writingRun) {
+            if (IsWriting()) {
                 return TRUE;
             }
             // Met while waiting for the unit: the exchange is given up and the dialog ends
             // once it has returned, since the unit record holds the exchange's buffers.
-            appState.closeRequested = true;
+            NoteStop(appState.busy, StopReason::CloseRequested);
             EndIfCloseRequested(window);
             return TRUE;
         }
@@ -204,7 +221,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_QUERYENDSESSION:
         // A session that ended now would leave the controller erased: refused while a run
         // writes (the system shows the reason given when the run began).
-        if (writingRun) {
+        if (IsWriting()) {
             SetWindowLongPtrW(window, DWLP_MSGRESULT, FALSE);
             return TRUE;
         }
@@ -212,15 +229,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_POWERBROADCAST:
         // The PC goes to sleep anyway (a closed lid, the user's choice): the unit loses its power
         // with it, so the run stops before its next command and its report names the cause.
-        if (writingRun && wParam == PBT_APMSUSPEND) {
-            appState.systemSuspending = true;
+        if (IsWriting() && wParam == PBT_APMSUSPEND) {
+            NoteStop(appState.busy, StopReason::SystemSuspending);
         }
         return FALSE;
     case WM_DEVICECHANGE: {
-        const bool handled =
-            HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam));
-        EndIfCloseRequested(window);
-        return handled ? TRUE : FALSE;
+        // Only noted here: the sender waits for this message, never for a discovery.
+        return HandleDeviceChange(appState, wParam, reinterpret_cast<const void*>(lParam)) ? TRUE
+                                                                                           : FALSE;
     }
     default:
         return FALSE;

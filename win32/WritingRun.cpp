@@ -6,7 +6,6 @@
 
 #include <vector>
 
-bool writingRun = false;
 SetExecutionStateCall setExecutionState = SetThreadExecutionState;
 
 namespace {
@@ -20,7 +19,6 @@ using ShutdownBlockReasonDestroyCall = BOOL(WINAPI*)(HWND);
 constexpr ULONGLONG LookSpacingMilliseconds = 50;
 ULONGLONG lastLook = 0;
 AppState* watchedApp = nullptr;
-bool dispatching = false;
 // Enough for a burst of input, few enough that a look always ends.
 constexpr int MessagesPerLook = 64;
 
@@ -30,7 +28,8 @@ BOOL CALLBACK PaintInvalidParts(HWND window, LPARAM) {
 }
 
 // What a user can have given during the run: keys, mouse messages in client and frame (the close
-// box among them), and the close requests that frame and keyboard turn into.
+// box among them), touch, pen and gestures, and the close requests that frame and keyboard turn
+// into.
 struct MessageRange {
     UINT first;
     UINT last;
@@ -39,6 +38,8 @@ constexpr MessageRange inputRanges[] = {
     {WM_KEYFIRST, WM_KEYLAST},
     {WM_MOUSEFIRST, WM_MOUSELAST},
     {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+    {WM_TOUCH, WM_POINTERROUTEDRELEASED}, // touch, then pen and touch as pointers
+    {WM_GESTURE, WM_GESTURE},
     {WM_SYSCOMMAND, WM_SYSCOMMAND},
     {WM_CLOSE, WM_CLOSE},
 };
@@ -71,11 +72,11 @@ void DropQueuedInput(HWND dialog) {
     }
 }
 
-// Outside a run: everything queued is dispatched as the dialog's own loop would, so the window
-// paints, moves and takes a close request; the dialog procedure only notes the close while a wait
-// is in progress, and the handling ends once the exchange has returned.
+// Outside a run: everything queued is dispatched as the modal loop it belongs to would, so the
+// window paints, moves and takes a close request, and a box open meanwhile keeps its keys; the
+// dialog procedure only notes the close while the program looks for the unit, and the handling
+// ends once the exchange has returned. Nothing dispatched here starts another wait.
 void DispatchQueued() {
-    dispatching = true;
     bool quit = false;
     WPARAM exitCode = 0;
     MSG message;
@@ -86,7 +87,8 @@ void DispatchQueued() {
             exitCode = message.wParam;
             break;
         }
-        if (mainDialog == nullptr || !IsDialogMessageW(mainDialog, &message)) {
+        const HWND owner = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (owner == nullptr || !IsDialogMessageW(owner, &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -94,7 +96,6 @@ void DispatchQueued() {
     if (quit) {
         PostQuitMessage(static_cast<int>(exitCode));
     }
-    dispatching = false;
 }
 
 // While a run writes: looks without dispatching anything posted, and paints.
@@ -121,21 +122,24 @@ void WatchAppState(AppState* app) {
 }
 
 bool LookAtQueue() {
-    if (writingRun) {
-        LookWhileWriting();
-    } else if (watchedApp != nullptr && watchedApp->holdDeviceEvents && !dispatching) {
-        DispatchQueued();
+    if (watchedApp == nullptr) {
+        return true;
     }
-    return watchedApp == nullptr || (!watchedApp->openUnitRemoved &&
-                                     !watchedApp->systemSuspending && !watchedApp->closeRequested);
-}
-
-bool IsDispatchingInAWait() {
-    return dispatching;
+    switch (watchedApp->busy.activity) {
+    case Busy::Writing:
+        LookWhileWriting();
+        break;
+    case Busy::Looking:
+        DispatchQueued();
+        break;
+    case Busy::Starting:
+    case Busy::Idle:
+        break;
+    }
+    return watchedApp->busy.stop == StopReason::None;
 }
 
 void BeginWritingRun(HWND dialog) {
-    writingRun = true;
     lastLook = 0;
     // Kept by the thread until it asks otherwise; a user's own sleep (a closed lid) still comes
     // and is met by the dialog (WM_POWERBROADCAST).
@@ -148,7 +152,6 @@ void BeginWritingRun(HWND dialog) {
 }
 
 void EndWritingRun(HWND dialog) {
-    writingRun = false;
     setExecutionState(ES_CONTINUOUS);
     DropQueuedInput(dialog);
     const auto destroy =

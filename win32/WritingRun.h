@@ -11,27 +11,19 @@
 // The longest a wait goes without looking at the queue.
 inline constexpr DWORD QueueLookMilliseconds = 250;
 
-// True from BeginWritingRun to EndWritingRun.
-extern bool writingRun;
-
-// The state whose handling the looks serve; set once at start. Without it a look only paints
-// during a run and never ends a wait.
+// The state whose busy record the looks read; set once at start. Without it a look does nothing
+// and never ends a wait.
 void WatchAppState(AppState* app);
 
 // Called by the waits of the clock and of the HID transfers, at least every
-// QueueLookMilliseconds.
-// - While a run writes, and unless it looked within the last 50 ms: looks at the queue without
-//   dispatching posted or input messages (messages sent from other threads are delivered, as by
-//   every look), then paints what is invalid in the thread's windows.
-// - While a handling outside a run waits for the unit: dispatches what is queued, so that the
-//   window paints and a close request reaches the dialog (which only notes it then).
-// False when the wait should end now: the open unit's removal, a suspend of the system or a close
-// request was noted.
+// QueueLookMilliseconds; what it does follows the busy record (ui/BusyState.h):
+// - Writing, and unless it looked within the last 50 ms: looks at the queue without dispatching
+//   posted or input messages (messages sent from other threads are delivered, as by every look),
+//   then paints what is invalid in the thread's windows.
+// - Looking: dispatches what is queued, each message to the dialog it belongs to, so that the
+//   window paints, a box keeps its keys and a close request reaches the dialog (which notes it).
+// False when the wait should end now: the record names a reason to stop.
 bool LookAtQueue();
-
-// True while a look outside a run dispatches messages: what the dialog procedure is given then
-// must not close the unit or end the dialog, only be noted.
-bool IsDispatchingInAWait();
 
 // The run begins to write: waits look at the queue, a shutdown or logoff is refused with the
 // reason shown by the system, and the system does not go to sleep on its idle timer (the unit

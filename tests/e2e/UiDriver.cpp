@@ -11,6 +11,7 @@
 //   HalvernUiDriver box [timeout]                caption, text, icon and buttons of a message box
 //   HalvernUiDriver answer <button id> [timeout] press a message box button, wait for it to close
 //   HalvernUiDriver no-box <ms>                  fails if a message box shows up within ms
+//   HalvernUiDriver box-gone [timeout]           waits until no message box is left
 //   HalvernUiDriver progress [timeout]           title, position, place and client size of the
 //                                                progress window, in pixels
 //   HalvernUiDriver no-progress [timeout]        waits until no progress window is left
@@ -26,9 +27,11 @@
 //                                                ms whether the system takes it for hung, and
 //                                                what the notice held meanwhile (empty or not)
 //   HalvernUiDriver send-closes                  sends (not posts) what another program could:
-//                                                WM_CLOSE and the system commands close, move,
-//                                                size and window menu to the dialog, WM_CLOSE to
-//                                                the progress window; prints how many arrived
+//                                                WM_CLOSE, the system commands close, move, size
+//                                                and window menu, the window menu on the caption
+//                                                and a press on the close box to the dialog,
+//                                                WM_CLOSE to the progress window; prints how many
+//                                                arrived
 //   HalvernUiDriver end-session                  WM_QUERYENDSESSION to the dialog: answer=0|1
 //   HalvernUiDriver rect <id>                    a control's screen rectangle (0: the dialog's)
 //   HalvernUiDriver hold-name <ms> [event|denied] holds the single-copy name for ms (event: as an
@@ -392,6 +395,13 @@ int Progress(DWORD timeoutMs) {
     return 0;
 }
 
+int BoxGone(DWORD timeoutMs) {
+    HWND gone =
+        WaitFor([]() -> HWND { return FindMessageBox() == nullptr ? GetDesktopWindow() : nullptr; },
+                timeoutMs);
+    return gone != nullptr ? 0 : Missing(L"end of the message box", timeoutMs);
+}
+
 int NoProgress(DWORD timeoutMs) {
     HWND gone =
         WaitFor([]() -> HWND { return FindProgress() == nullptr ? GetDesktopWindow() : nullptr; },
@@ -563,19 +573,28 @@ int SendCloses() {
         HWND window;
         UINT message;
         WPARAM wParam;
+        LPARAM lParam = 0;
     };
+    // The window menu asked for on the caption, and a press on the close box: each would start a
+    // modal loop in the program (a menu, the tracking of the button) if it were not refused.
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    const LPARAM caption = MAKELPARAM(frame.left + 40, frame.top + 10);
+    const LPARAM closeBox = MAKELPARAM(frame.right - 12, frame.top + 12);
     const Sent sends[] = {
         {dialog, WM_CLOSE, 0},
         {dialog, WM_SYSCOMMAND, SC_CLOSE},
         {dialog, WM_SYSCOMMAND, SC_MOVE},
         {dialog, WM_SYSCOMMAND, SC_SIZE},
         {dialog, WM_SYSCOMMAND, SC_KEYMENU},
+        {dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog), caption},
+        {dialog, WM_NCLBUTTONDOWN, HTCLOSE, closeBox},
         {progress, WM_CLOSE, 0},
     };
     int delivered = 0;
     for (const Sent& send : sends) {
         DWORD_PTR result = 0;
-        delivered += SendMessageTimeoutW(send.window, send.message, send.wParam, 0,
+        delivered += SendMessageTimeoutW(send.window, send.message, send.wParam, send.lParam,
                                          SMTO_ABORTIFHUNG, messageTimeout, &result) != 0;
     }
     std::printf("delivered=%d\nprogressKept=%d\n", delivered, IsWindow(progress) ? 1 : 0);
@@ -728,9 +747,10 @@ int Names() {
 }
 
 int Usage() {
-    std::fwprintf(stderr, L"usage: HalvernUiDriver dump|wait-text|wait-enabled|click|box|answer|"
-                          L"no-box|progress|no-progress|resources|close|dialogs|hung-watch|"
-                          L"end-session|rect|hold-name|wait-focus|top-line|names ...\n");
+    std::fwprintf(stderr,
+                  L"usage: HalvernUiDriver dump|wait-text|wait-enabled|click|box|answer|"
+                  L"no-box|box-gone|progress|no-progress|resources|close|dialogs|hung-watch|"
+                  L"end-session|rect|hold-name|wait-focus|top-line|names ...\n");
     return 2;
 }
 
@@ -769,6 +789,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"no-box" && argc >= 3) {
         return NoBox(static_cast<DWORD>(_wtoi(argv[2])));
+    }
+    if (command == L"box-gone") {
+        return BoxGone(TimeoutArg(argc, argv, 2));
     }
     if (command == L"progress") {
         return Progress(TimeoutArg(argc, argv, 2));

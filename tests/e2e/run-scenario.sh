@@ -32,7 +32,10 @@ SIMCTL="$HALVERN_BUILD/sim/wine/HalvernSimCtl.exe"
 UIDRV="$HALVERN_BUILD/tests/e2e/HalvernUiDriver.exe"
 STRESS="$HALVERN_BUILD/tests/e2e/HalvernExchangeStress.exe"
 PLANTED="$HALVERN_BUILD/tests/e2e/HalvernPlantedLibrary.dll"
-IMAGE="$HALVERN_SOURCE/resources/firmware/stand-in-0408.bin"
+# The carried image and its version as the build was configured (the stand-in 4.8 by default).
+IMAGE="${HALVERN_CARRIED_IMAGE:-$HALVERN_SOURCE/resources/firmware/stand-in-0408.bin}"
+CARRIED_VERSION="${HALVERN_CARRIED_VERSION:-0x0408}"
+CARRIED_TEXT=$(printf '%d.%d' $((CARRIED_VERSION >> 8)) $((CARRIED_VERSION & 0xFF)))
 ARTIFACTS="$HALVERN_BUILD/e2e-artifacts/$scenario"
 rm -rf "$ARTIFACTS"
 mkdir -p "$ARTIFACTS"

@@ -1,9 +1,10 @@
 # End-to-end scenarios: sourced by run-scenario.sh, which provides PROGRAM, SIMCTL, UIDRV, STRESS,
-# PLANTED, IMAGE, ARTIFACTS, HALVERN_SOURCE, scenario and the failures counter. Each
-# scenario_<name> starts the real program against simulated units plugged into the Windows HID
-# stack and checks what the user sees (texts, enabled states, message boxes) and what the unit
-# received. Every scenario_<name>() written at the start of a line is a ctest entry e2e_<name>, in
-# the order of this file (tests/e2e/CMakeLists.txt reads them from here); helpers carry other names.
+# PLANTED, IMAGE, CARRIED_VERSION, CARRIED_TEXT, ARTIFACTS, HALVERN_SOURCE, scenario and the
+# failures counter. Each scenario_<name> starts the real program against simulated units plugged
+# into the Windows HID stack and checks what the user sees (texts, enabled states, message boxes)
+# and what the unit received. Every scenario_<name>() written at the start of a line is a ctest
+# entry e2e_<name>, in the order of this file (tests/e2e/CMakeLists.txt reads them from here);
+# helpers carry other names.
 
 # --- helpers ---------------------------------------------------------------------------------
 
@@ -332,6 +333,25 @@ scenario_keyboard_and_screen_reader() {
         fail "the update did not complete"
     focus=$(ui wait-focus 2 5000) || fail "the focus is not on Beenden after the success"
     figure "focus after the success: $focus"
+    # The version question is open while the unit is replaced by a slow one (2 s a reply): Enter
+    # answers the box while the program waits for the new unit. "Ja" then holds for nothing, and
+    # the new unit is found again once the failure box is closed.
+    ctl unplug-all >/dev/null
+    ctl plug cfw="$CARRIED_VERSION" >/dev/null || fail "plug failed"
+    settle "$(msg 40000 | cut -c1-40)"
+    xdotool key Tab || fail "xdotool failed"
+    ui wait-focus 1002 5000 >/dev/null || fail "Tab does not reach Update"
+    xdotool key space || fail "xdotool failed"
+    ui box 10000 >/dev/null || fail "no version question"
+    ctl unplug >/dev/null
+    ctl plug pid=2 delay=2000 racefix=0 >/dev/null || fail "plug of the slow unit failed"
+    sleep 1
+    xdotool key Return || fail "xdotool failed"
+    ui box-gone 1500 >/dev/null || fail "Enter does not answer the question during a wait"
+    expect_prefix "$(ui box 15000)" text "$(msg 40022)"
+    ui answer 1 5000 >/dev/null || fail "could not close the failure box"
+    settle "$(msg 40000 | cut -c1-40)"
+    expect_value "$DUMP" control.40010.text MERROWIN
     xdotool key Escape || fail "xdotool failed"
     program_ends 10 "Escape"
 }
@@ -387,12 +407,19 @@ check_full_update_log() {
     fi
 }
 
+# Processor time (user and system) that process $1 has used so far, in seconds.
+cpu_seconds() {
+    awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%.2f", ($12 + $13) / hz }' \
+        "/proc/$1/stat"
+}
+
 # The whole flash (a helper of the scenarios below); options after the name go to the unit.
 full_update() {
     ctl plug "$@" >/dev/null || fail "plug failed"
     start_program
     settle "$(msg 40000 | cut -c1-40)"
-    local begin end progress
+    local begin end progress cpuBegin programCpu
+    cpuBegin=$(cpu_seconds "$program_pid")
     begin=$(date +%s.%N)
     ui click 1002 || fail "could not click Update"
     progress=$(ui progress 15000) || fail "no progress window"
@@ -402,17 +429,18 @@ full_update() {
     ui wait-text 40004 "$(msg 40032 | cut -c1-40)" 120000 >/dev/null ||
         fail "the update did not complete"
     end=$(date +%s.%N)
+    programCpu=$(echo "$(cpu_seconds "$program_pid") - $cpuBegin" | bc)
     settle "$(msg 40032 | cut -c1-40)"
     shot full-update-done
     ui no-progress 2000 >/dev/null || fail "the progress window is still there"
     expect_value "$DUMP" control.40004.text "$(msg 40032)"
     expect_value "$DUMP" control.1002.enabled 0
-    expect_value "$DUMP" control.40015.text "4.8"
+    expect_value "$DUMP" control.40015.text "$CARRIED_TEXT"
     check_full_update_log "$(unit_state)"
-    local wall
+    local wall floor=$((5080 + 20 * (($(stat -c %s "$IMAGE") + 47) / 48)))
     wall=$(echo "$end - $begin" | bc)
-    figure "$(printf 'full update: %.2f s wall, %.3f times the 39.800 s pause floor' "$wall" \
-        "$(echo "$wall / 39.8" | bc -l)")"
+    figure "$(printf 'full update: %.2f s wall, %.3f times the %.3f s pause floor' "$wall" \
+        "$(echo "$wall * 1000 / $floor" | bc -l)" "$(echo "$floor / 1000" | bc -l)")"
     compare_with_reference_client
 }
 
@@ -421,8 +449,13 @@ full_update() {
 # lock to unlock, as the unit received them, is set against the client's and the pause floor.
 compare_with_reference_client() {
     stop_program # its handle would queue the client's replies too
-    local reference
-    reference=$(ctl reference image="$IMAGE") || fail "the reference client failed: $reference"
+    local reference clientCpu
+    reference=$(/usr/bin/time -f '%U %S' -o "$ARTIFACTS/reference-cpu.txt" \
+        wine "$SIMCTL" reference image="$IMAGE" 2>&1 | tr -d '\r') ||
+        fail "the reference client failed: $reference"
+    clientCpu=$(awk '{ printf "%.2f", $1 + $2 }' "$ARTIFACTS/reference-cpu.txt")
+    figure "$(printf 'processor time of the update: program %s s, reference client %s s, ratio %.2f' \
+        "$programCpu" "$clientCpu" "$(echo "$programCpu / $clientCpu" | bc -l)") (goal: <= 1.5)"
     local all="$ARTIFACTS/log-with-reference.txt"
     ctl state log="$all" flash="$ARTIFACTS/flash-reference.bin" >/dev/null ||
         fail "no unit state after the reference client"
@@ -515,11 +548,11 @@ scenario_alive_during_update() {
     expect_value "$DUMP" control.2.enabled 0
     expect_value "$DUMP" control.1002.enabled 0
     expect_value "$(ui end-session)" answer 0
-    # What another program could send meanwhile: closes and system commands, each answered
-    # without effect; the progress window stays.
+    # What another program could send meanwhile: closes, system commands, the window menu and a
+    # press on the close box, each answered at once without effect; the progress window stays.
     local closes
     closes=$(ui send-closes) || fail "could not send the closes"
-    expect_value "$closes" delivered 6
+    expect_value "$closes" delivered 8
     expect_value "$closes" progressKept 1
     local quit dialog
     quit=$(control_centre 2) && dialog=$(ui rect 0) || fail "no rectangles to click"
@@ -582,7 +615,7 @@ scenario_stress_posted_reads() { exchange_stress posted racefix=0; }
 scenario_stress_reads_after_write() { exchange_stress after racefix=1; }
 
 scenario_version_question_no() {
-    ctl plug cfw=0x0408 >/dev/null || fail "plug failed"
+    ctl plug cfw="$CARRIED_VERSION" >/dev/null || fail "plug failed"
     start_program
     settle "$(msg 40000 | cut -c1-40)"
     ui click 1002 || fail "could not click Update"
@@ -916,7 +949,7 @@ scenario_recovery_after_unplug() {
         fail "the second run did not complete"
     settle "$(msg 40032 | cut -c1-40)"
     shot recovery-done
-    expect_value "$DUMP" control.40015.text "4.8"
+    expect_value "$DUMP" control.40015.text "$CARRIED_TEXT"
     local state blocks=$((($(stat -c %s "$IMAGE") + 47) / 48))
     state=$(unit_state)
     expect_value "$state" command_0x1B $((99 + blocks))

@@ -138,6 +138,12 @@ void EndWriting(void* context) {
     Self(context).log.push_back("writing off");
 }
 
+void PostDeviceEvents(void* context) {
+    if (Self(context).deliverDeviceEvents) {
+        Self(context).deliverDeviceEvents();
+    }
+}
+
 } // namespace
 
 void InitFakeDialog(FakeDialog& dialog) {
@@ -172,6 +178,7 @@ void InitFakeDialog(FakeDialog& dialog) {
         .GetForegroundWindow = GetForegroundWindow,
         .BeginWriting = BeginWriting,
         .EndWriting = EndWriting,
+        .PostDeviceEvents = PostDeviceEvents,
     };
 }
 

@@ -44,6 +44,8 @@ struct FakeDialog {
     bool progressCreationFails = false;
     std::vector<FakeProgressWindow> progressWindows;
     HostWindow foreground = 1;
+    // The dialog's queue delivering the posted device events, when set; else they stay noted.
+    std::function<void()> deliverDeviceEvents;
     // Applied to `foreground` after each progress position, when set (simulates the user).
     std::function<HostWindow(std::uint32_t position)> foregroundAfterPosition;
 

@@ -2,6 +2,7 @@
 
 #include "device/Commands.h"
 #include "device/Discovery.h"
+#include "device/Results.h"
 #include "sim/SimHidHost.h"
 #include "sim/SimulatedUnit.h"
 #include "sim/VirtualClock.h"
@@ -112,6 +113,7 @@ protected:
         InitFakeDialog(dialog);
         closeLog = &dialog;
         app = AppState{};
+        dialog.deliverDeviceEvents = [this] { HandleNotedDeviceEvents(app); };
         closeLogUnit = &app.unit;
         InitUnitConnection(app.unit, hid.host, clock.clock);
         app.dialog = &dialog.host;
@@ -507,6 +509,22 @@ TEST_F(Presence, EventsWhileTheIncompatibleBoxIsOpenAreHandledAfterItsNotice) {
     ExpectOtherUnitReady();
 }
 
+// Events from the registration on wait for the first look, which runs once whoever asks again:
+// an arrival before it starts no look of its own, and is handled at the first look's end.
+TEST_F(Presence, EventsBeforeTheFirstLookWaitForIt) {
+    Plug(Attached::Ready);
+    EXPECT_TRUE(Arrive());
+    EXPECT_FALSE(DiscoveryRan());
+    EXPECT_TRUE(dialog.log.empty());
+    RunInitialPresenceCheck(app);
+    EXPECT_EQ(ToUtf8(Notice()), ToUtf8(Catalogue(MessageReadyNotice)));
+    EXPECT_EQ(std::count(hid.calls.begin(), hid.calls.end(), "list"), 1);
+    Forget();
+    RunInitialPresenceCheck(app);
+    EXPECT_FALSE(DiscoveryRan());
+    EXPECT_TRUE(dialog.log.empty());
+}
+
 // A record is read only within its own size (any program can send one): a record too short for
 // a path, or a path without its terminator inside the record, is none of ours.
 TEST_F(Presence, DeviceEventRecordsAreReadWithinTheirSize) {
@@ -534,19 +552,35 @@ TEST_F(Presence, DeviceEventRecordsAreReadWithinTheirSize) {
         EXPECT_TRUE(HandleDeviceChange(app, DeviceArrivalEvent, record.data()));
         EXPECT_TRUE(dialog.log.empty());
         EXPECT_FALSE(DiscoveryRan());
-        RunInitialPresenceCheck(app);
+        ASSERT_EQ(DiscoverUnit(app.unit), ResultSuccess);
     }
+    // Exactly as long as an empty name needs: an interface's arrival, which looks at the bus.
+    CloseUnit(app.unit);
+    Forget();
+    std::vector<unsigned char> record(nameAt + sizeof(char16_t));
+    const std::uint32_t declared = static_cast<std::uint32_t>(record.size());
+    std::memcpy(record.data(), &declared, 4);
+    std::memcpy(record.data() + 4, &DeviceTypeInterface, 4);
+    EXPECT_TRUE(HandleDeviceChange(app, DeviceArrivalEvent, record.data()));
+    EXPECT_TRUE(DiscoveryRan());
+    EXPECT_TRUE(IsUnitOpen(app.unit));
 }
 
-// What the thread meets while it waits for the unit's reply is only noted: the exchange finishes
-// with the record intact; then a removal is handled, arrivals in a row (a flapping cable) are one
-// look at the bus, and after a close request nothing more happens.
+// What the thread meets while it waits for the unit's reply, in the first look or in one that an
+// arrival starts, is only noted: the exchange finishes with the record intact; then a removal is
+// handled, arrivals in a row (a flapping cable) are one look at the bus, and after a close request
+// nothing more happens.
 TEST_F(Presence, EventsMetDuringAnExchangeWaitForItsEnd) {
     enum class Met { Removal, RemovalAndClose, Arrivals };
-    for (const Met met : {Met::Removal, Met::RemovalAndClose, Met::Arrivals}) {
-        SCOPED_TRACE(static_cast<int>(met));
+    const Met mets[] = {Met::Removal, Met::RemovalAndClose, Met::Arrivals};
+    for (int run = 0; run < 6; ++run) {
+        const Met met = mets[run % 3];
+        const bool firstLook = run >= 3;
+        SCOPED_TRACE(std::to_string(static_cast<int>(met)) + (firstLook ? " first look" : ""));
         Reset();
-        StartEmpty();
+        if (!firstLook) {
+            StartEmpty();
+        }
         Plug(met == Met::Arrivals ? Attached::NoController : Attached::Ready);
         bool done = false;
         hid.whileReading = [&] {
@@ -556,21 +590,30 @@ TEST_F(Presence, EventsMetDuringAnExchangeWaitForItsEnd) {
             if (!done && met != Met::Arrivals) {
                 Unplug(unitPath);
                 EXPECT_TRUE(Remove(unitPath));
-                app.closeRequested = met == Met::RemovalAndClose;
+                if (met == Met::RemovalAndClose) {
+                    NoteStop(app.busy, StopReason::CloseRequested);
+                }
                 EXPECT_TRUE(IsUnitOpen(app.unit));
             }
             done = true;
         };
-        EXPECT_TRUE(Arrive());
+        if (firstLook) {
+            RunInitialPresenceCheck(app);
+        } else {
+            EXPECT_TRUE(Arrive());
+        }
         EXPECT_TRUE(done);
-        EXPECT_FALSE(app.holdDeviceEvents);
-        EXPECT_TRUE(app.heldDeviceEvents.empty());
+        EXPECT_EQ(app.busy.activity, Busy::Idle);
+        EXPECT_TRUE(app.busy.heldEvents.empty());
         if (met == Met::RemovalAndClose) {
             // The unit found stays as the exchange left it, for the dialog's cleanup to close.
             EXPECT_TRUE(dialog.log.empty());
             EXPECT_TRUE(IsUnitOpen(app.unit));
         } else if (met == Met::Removal) {
-            EXPECT_EQ(ToUtf8(Notice()), ToUtf8(StatusNoticeText(MessageUnitRemovedNotice)));
+            // The first look's unit, cut off in its identification, counts as none there.
+            EXPECT_EQ(ToUtf8(Notice()),
+                      ToUtf8(StatusNoticeText(firstLook ? MessageNoUnitNotice
+                                                        : MessageUnitRemovedNotice)));
             EXPECT_FALSE(IsUnitOpen(app.unit));
             EXPECT_EQ(hid.openHandles, 0u);
         } else {

@@ -109,8 +109,9 @@ TEST_F(VersionPanel, OpenUnitRowsFollowTheirOwnRules) {
         {0x01020304, 0x00010000, 0x0000, 2, "1.3.4", "0.0", "0.0", "MERROWIN"},
         {0x0A000000, 0x0A000000, 0x00FF, 1, "0.0", "10.0.0", "0.255", "TESSAVO"},
         // The shift brings in zeros, also with the top bit set.
-        {0x80000000, 0x00000100, 0xFFFE, 3, "0.0", "1.0", "255.254", "MERROWIN"},
-        {0x12345600, 0xFFFFFFFF, 0x0100, 0, "52.86", "255.255.255", "1.0", "MERROWIN"},
+        // A product id of no known unit is not named after one.
+        {0x80000000, 0x00000100, 0xFFFE, 3, "0.0", "1.0", "255.254", "Programmiereinheit"},
+        {0x12345600, 0xFFFFFFFF, 0x0100, 0, "52.86", "255.255.255", "1.0", "Programmiereinheit"},
         {0x01020300, 0x00000000, 0x0A0B, 1, "2.3", "0.0", "10.11", "TESSAVO"},
     };
     for (const auto& row : rows) {

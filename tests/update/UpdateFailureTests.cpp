@@ -98,31 +98,42 @@ TEST(UpdateGuard, AsksBeforeOverwritingAnEqualOrNewerFirmware) {
     }
 }
 
+// No unit open, or one open whose identification failed (its command can come from elsewhere).
 TEST(UpdateFailure, NoUnitOpenSendsNothing) {
-    auto rig = MakeUpdateRig(SimUnitConfig{}, false);
-    RunUpdate(rig->app);
+    for (const bool open : {false, true}) {
+        SCOPED_TRACE(open ? "open, not identified" : "none open");
+        SimUnitConfig config;
+        config.faults[CommandReadControllerType] = {SimFaultKind::ErrorReply, 0x0E55};
+        auto rig = MakeUpdateRig(config, open);
+        ASSERT_EQ(IsUnitOpen(rig->app.unit), open);
+        RunUpdate(rig->app);
 
-    ExpectFailureReported(*rig, MessageUnitGone, u"");
-    EXPECT_EQ(rig->dialog.boxes.size(), 1u);
-    EXPECT_EQ(rig->sim->logCount, 0u);
-    EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+        ExpectFailureReported(*rig, MessageUnitGone, u"");
+        EXPECT_EQ(rig->dialog.boxes.size(), 1u);
+        EXPECT_TRUE(UpdateRequests(*rig).empty());
+        EXPECT_EQ(rig->virtualClock.preciseTimingBegins, 0u);
+    }
 }
 
 // While the question is open its box handles device events. "Ja" then holds only for the
 // connection it was asked under, still open and ready; otherwise the run reports the unit gone
-// and sends nothing.
+// and sends nothing, and a unit found after the removal is looked for again.
 TEST(UpdateGuard, YesAboutAUnitThatChangedMeanwhileSendsNothing) {
     const std::u16string unitPath = u"\\\\?\\hid#vid_21b8&pid_0001#1";
     const std::u16string otherPath = u"\\\\?\\hid#vid_21b8&pid_0001#2";
-    enum class Change { Pulled, Replaced, BackUnidentified, PathAlone };
+    enum class Change { Pulled, Replaced, BackUnidentified, BackReady, PathAlone };
     const struct {
         const char* name;
         Change change;
+        bool openAfter; // a unit is open once the report is closed
+        bool readyAfter;
     } rows[] = {
-        {"pulled", Change::Pulled},
-        {"pulled, another ready unit plugged in", Change::Replaced},
-        {"pulled, back with the same handle and its type refused", Change::BackUnidentified},
-        {"the device path alone changed", Change::PathAlone},
+        {"pulled", Change::Pulled, false, false},
+        {"pulled, another ready unit plugged in", Change::Replaced, true, true},
+        {"pulled, back with the same handle and its type refused", Change::BackUnidentified, true,
+         false},
+        {"pulled, back ready with the same handle and path", Change::BackReady, true, true},
+        {"the device path alone changed", Change::PathAlone, false, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -150,14 +161,22 @@ TEST(UpdateGuard, YesAboutAUnitThatChangedMeanwhileSendsNothing) {
                 rig->sim->config.faults[CommandReadControllerType] = {SimFaultKind::ErrorReply,
                                                                       0x0E55};
                 rig->hid.interfaces[0].present = true;
+            } else if (row.change == Change::BackReady) {
+                rig->hid.interfaces[0].present = true;
             }
             HandleDeviceChange(rig->app, DeviceArrivalEvent,
                                DeviceEvent(DeviceTypeInterface, otherPath).Data());
         };
         RunUpdate(rig->app);
 
-        ExpectFailureReported(*rig, MessageUnitGone, u"");
-        EXPECT_EQ(rig->dialog.boxes.size(), 2u);
+        ASSERT_EQ(rig->dialog.boxes.size(), 2u);
+        EXPECT_EQ(ToUtf8(rig->dialog.boxes[1].text), ToUtf8(CatalogueText(MessageUnitGone)));
+        EXPECT_EQ(IsUnitOpen(rig->app.unit), row.openAfter);
+        EXPECT_EQ(rig->hid.openHandles, row.openAfter ? 1u : 0u);
+        EXPECT_EQ(rig->dialog.controls.at(ControlUpdate).enabled, row.readyAfter);
+        EXPECT_EQ(
+            ToUtf8(rig->dialog.controls.at(ControlNotice).text),
+            ToUtf8(CatalogueText(row.readyAfter ? MessageReadyNotice : MessageUpdateFailedNotice)));
         for (const SimUnit* unit : {rig->sim.get(), other.get()}) {
             for (std::uint32_t i = 0; i < std::min(unit->logCount, SimLogCapacity); ++i) {
                 const std::uint8_t command = unit->log[i].bytes[1];
@@ -308,6 +327,8 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         std::uint32_t blockNotTaken = 0; // else: this block's write fails with 31 and the
                                          // removal comes 200 ms later
         bool suspends = false;           // the PC goes to sleep instead of the pull
+        bool otherBefore = false;        // another ready unit is plugged in before the run
+        bool foreignPulled = false;      // another device is pulled, not the unit
     };
     const std::vector<Case> cases = {
         {"pulled during the erase's own wait", 2, 0, false,
@@ -326,6 +347,10 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
          CatalogueText(MessageSuspendedDuringUpdate), failedNotice, false, 7, true, 0, true},
         {"pulled, then another unit plugged in", 8, 0, true, gone,
          CatalogueText(MessageReadyNotice), true, 7},
+        {"a second ready unit plugged in before the run, the first pulled between two blocks", 8, 0,
+         false, gone, CatalogueText(MessageReadyNotice), true, 7, true, 0, false, true},
+        {"another device pulled between two blocks", 8, 0, false, u"",
+         CatalogueText(MessageUpdateDoneNotice), true, 11, true, 0, false, false, true},
         {"pulled after the last block", 10, 0, false, u"", removedNotice, false, 9},
         {"pulled after the last block, another unit plugged in", 10, 0, true, u"",
          CatalogueText(MessageReadyNotice), true, 9},
@@ -340,9 +365,23 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         rig->dialog.controls[ControlUpdate].enabled = true;
         bool buttonsDisabled = false;
         bool unitKeptOpen = false;
+        if (c.otherBefore) {
+            // Its arrival comes while the first unit is open, and so finds nothing to do.
+            rig->hid.interfaces.push_back(MakeUnitInterface(*other, otherPath));
+            HandleDeviceChange(rig->app, DeviceArrivalEvent,
+                               DeviceEvent(DeviceTypeInterface, otherPath).Data());
+            ASSERT_EQ(*rig->app.unit.devicePath, unitPath);
+        }
         const auto pull = [&] {
+            if (c.foreignPulled) {
+                HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
+                                   DeviceEvent(DeviceTypeInterface, otherPath).Data());
+                return;
+            }
             rig->hid.interfaces[0].present = c.suspends;
-            rig->app.systemSuspending = c.suspends;
+            if (c.suspends) {
+                NoteStop(rig->app.busy, StopReason::SystemSuspending);
+            }
             if (c.notified && !c.suspends) {
                 HandleDeviceChange(rig->app, DeviceRemoveCompleteEvent,
                                    DeviceEvent(DeviceTypeInterface, unitPath).Data());
@@ -379,8 +418,8 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         };
         RunUpdateWith(rig->app, LoadTestImage);
 
-        EXPECT_TRUE(buttonsDisabled);
-        EXPECT_TRUE(unitKeptOpen);
+        EXPECT_TRUE(buttonsDisabled || c.foreignPulled);
+        EXPECT_TRUE(unitKeptOpen || c.foreignPulled);
         EXPECT_EQ(UpdateRequests(*rig).size(), c.requests);
         if (c.box.empty()) {
             EXPECT_TRUE(rig->dialog.boxes.empty());
@@ -390,10 +429,17 @@ TEST(UpdateFailure, DeviceEventsDuringTheRunAreHandledAfterIt) {
         }
         EXPECT_EQ(ToUtf8(rig->dialog.controls.at(ControlNotice).text), ToUtf8(c.notice));
         EXPECT_EQ(IsUnitOpen(rig->app.unit), c.unitOpen);
-        EXPECT_EQ(rig->dialog.controls.at(ControlUpdate).enabled, c.unitOpen);
+        EXPECT_EQ(rig->dialog.controls.at(ControlUpdate).enabled,
+                  c.notice == CatalogueText(MessageReadyNotice));
+        for (const FakeProgressWindow& window : rig->dialog.progressWindows) {
+            EXPECT_FALSE(window.alive);
+        }
         EXPECT_TRUE(rig->dialog.controls.at(ControlQuit).enabled);
-        EXPECT_TRUE(rig->app.heldDeviceEvents.empty());
-        EXPECT_FALSE(rig->app.holdDeviceEvents);
+        // After every handling the program is idle and no reason to stop is left: the next
+        // update runs whole.
+        EXPECT_TRUE(rig->app.busy.heldEvents.empty());
+        EXPECT_EQ(rig->app.busy.activity, Busy::Idle);
+        EXPECT_EQ(rig->app.busy.stop, StopReason::None);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "tests/support/MessageCatalogue.h"
 #include "ui/ControlIds.h"
 #include "ui/MessageIds.h"
+#include "ui/PresenceHandling.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +44,21 @@ void TimelinePause(void* context, std::uint32_t milliseconds) {
     }
 }
 
+PauseDeadline TimelineStartPause(void* context, std::uint32_t milliseconds) {
+    UpdateRig& rig = Rig(context);
+    SyncTimeline(rig);
+    rig.timeline.push_back("pause " + std::to_string(milliseconds));
+    return rig.virtualClock.clock.StartPause(&rig.virtualClock, milliseconds);
+}
+
+void TimelineFinishPause(void* context, PauseDeadline deadline) {
+    UpdateRig& rig = Rig(context);
+    rig.virtualClock.clock.FinishPause(&rig.virtualClock, deadline);
+    if (rig.afterPause) {
+        rig.afterPause(static_cast<std::uint32_t>(rig.virtualClock.pauses.size() - 1));
+    }
+}
+
 void TimelinePreciseOn(void* context) {
     UpdateRig& rig = Rig(context);
     SyncTimeline(rig);
@@ -66,9 +82,12 @@ std::unique_ptr<UpdateRig> MakeUpdateRig(const SimUnitConfig& config, bool conne
     InitSimHidHost(rig->hid);
     rig->hid.clock = &rig->virtualClock;
     rig->hid.interfaces.push_back(MakeUnitInterface(*rig->sim, u"\\\\?\\hid#vid_21b8&pid_0001#1"));
-    rig->timelineClock = Clock{rig.get(), TimelinePause, TimelinePreciseOn, TimelinePreciseOff};
+    rig->timelineClock = Clock{rig.get(),          TimelinePause,      TimelinePreciseOn,
+                               TimelinePreciseOff, TimelineStartPause, TimelineFinishPause};
     InitFakeDialog(rig->dialog);
     rig->app.dialog = &rig->dialog.host;
+    rig->app.busy.activity = Busy::Idle; // the first look is done
+    rig->dialog.deliverDeviceEvents = [raw = rig.get()] { HandleNotedDeviceEvents(raw->app); };
     InitUnitConnection(rig->app.unit, rig->hid.host, rig->timelineClock);
     if (connect) {
         DiscoverUnit(rig->app.unit);

@@ -56,7 +56,9 @@ TEST(Win32Clock, EndsOnlyWhatItBegan) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.steps);
-        Win32ClockState state{RecordBegin, RecordEnd};
+        Win32ClockState state;
+        state.beginPeriod = RecordBegin;
+        state.endPeriod = RecordEnd;
         state.setProcessInformation = RecordThrottling;
         const Clock clock = MakeWin32Clock(state);
         calls.clear();
@@ -111,22 +113,22 @@ TEST(Win32Clock, PauseLooksAtTheQueueInSlicesAndKeepsItsLength) {
     }
 }
 
-// A marked pause counts from the mark, and the mark is used once: the next pause keeps its own
-// whole length.
-TEST(Win32Clock, MarkedPauseCountsFromTheMarkOnce) {
+// A split pause counts from its start: work between the halves is taken from it, and a pause
+// whose deadline has passed ends at once; each pause lasts at least its length.
+TEST(Win32Clock, SplitPauseCountsFromItsStart) {
     Win32ClockState state;
     const Clock clock = MakeWin32Clock(state);
-    LARGE_INTEGER mark, start, end, frequency;
+    LARGE_INTEGER started, middle, end, frequency;
     QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&mark);
-    clock.MarkPauseStart(clock.context);
+    QueryPerformanceCounter(&started);
+    const PauseDeadline deadline = clock.StartPause(clock.context, 10);
     Sleep(30);
-    clock.Pause(clock.context, 10);
-    QueryPerformanceCounter(&start);
+    QueryPerformanceCounter(&middle);
+    clock.FinishPause(clock.context, deadline);
     clock.Pause(clock.context, 10);
     QueryPerformanceCounter(&end);
-    EXPECT_GE(1000 * (start.QuadPart - mark.QuadPart), 10 * frequency.QuadPart);
-    EXPECT_GE(1000 * (end.QuadPart - start.QuadPart), 10 * frequency.QuadPart);
+    EXPECT_GE(1000 * (middle.QuadPart - started.QuadPart), 10 * frequency.QuadPart);
+    EXPECT_GE(1000 * (end.QuadPart - middle.QuadPart), 10 * frequency.QuadPart);
 }
 
 using QueryTimerResolution = LONG(NTAPI*)(ULONG*, ULONG*, ULONG*);
