@@ -21,23 +21,6 @@ void PauseVirtual(void* context, std::uint32_t milliseconds) {
     }
 }
 
-// A split pause is recorded when it starts; its end moves the time to the deadline, so that what
-// came between takes no time of its own.
-PauseDeadline StartVirtualPause(void* context, std::uint32_t milliseconds) {
-    auto& vc = *static_cast<VirtualClock*>(context);
-    const std::uint64_t start = vc.now;
-    PauseVirtual(context, milliseconds);
-    vc.now = start;
-    return start + milliseconds;
-}
-
-void FinishVirtualPause(void* context, PauseDeadline deadline) {
-    auto& vc = *static_cast<VirtualClock*>(context);
-    if (vc.now < deadline) {
-        vc.now = deadline;
-    }
-}
-
 void BeginVirtualPrecise(void* context) {
     auto& vc = *static_cast<VirtualClock*>(context);
     ++vc.preciseTimingDepth;
@@ -58,6 +41,4 @@ void InitVirtualClock(VirtualClock& vc) {
     vc.clock.Pause = PauseVirtual;
     vc.clock.BeginPreciseTiming = BeginVirtualPrecise;
     vc.clock.EndPreciseTiming = EndVirtualPrecise;
-    vc.clock.StartPause = StartVirtualPause;
-    vc.clock.FinishPause = FinishVirtualPause;
 }

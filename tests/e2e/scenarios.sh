@@ -960,11 +960,10 @@ scenario_recovery_after_unplug() {
 
 # --- libraries beside the program ---------------------------------------------------------------
 
-# The names of the libraries of Windows that a program file names: its import table and the names
-# it carries (ASCII or UTF-16), in lower case, one line each.
+# The names of the libraries of Windows that a program file names, in its import table or elsewhere
+# (ASCII or UTF-16), in lower case, one line each.
 library_names() {
-    { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'
-      python3 - "$1" <<'PY'
+    python3 - "$1" <<'PY' |
 import re, sys
 data = open(sys.argv[1], "rb").read()
 names = re.compile(r"(?<![A-Za-z0-9_.-])[A-Za-z0-9_-]+\.dll", re.I)
@@ -972,7 +971,7 @@ texts = [data.decode("latin-1")] + [data[at:].decode("utf-16-le", "replace") for
 for text in texts:
     print("\n".join(names.findall(text)))
 PY
-    } | tr -d '\r' | tr '[:upper:]' '[:lower:]' | sort -u |
+        tr '[:upper:]' '[:lower:]' | sort -u |
         while read -r name; do [ ! -f "$WINEPREFIX/drive_c/windows/system32/$name" ] || echo "$name"; done
 }
 

@@ -44,21 +44,6 @@ void TimelinePause(void* context, std::uint32_t milliseconds) {
     }
 }
 
-PauseDeadline TimelineStartPause(void* context, std::uint32_t milliseconds) {
-    UpdateRig& rig = Rig(context);
-    SyncTimeline(rig);
-    rig.timeline.push_back("pause " + std::to_string(milliseconds));
-    return rig.virtualClock.clock.StartPause(&rig.virtualClock, milliseconds);
-}
-
-void TimelineFinishPause(void* context, PauseDeadline deadline) {
-    UpdateRig& rig = Rig(context);
-    rig.virtualClock.clock.FinishPause(&rig.virtualClock, deadline);
-    if (rig.afterPause) {
-        rig.afterPause(static_cast<std::uint32_t>(rig.virtualClock.pauses.size() - 1));
-    }
-}
-
 void TimelinePreciseOn(void* context) {
     UpdateRig& rig = Rig(context);
     SyncTimeline(rig);
@@ -82,8 +67,7 @@ std::unique_ptr<UpdateRig> MakeUpdateRig(const SimUnitConfig& config, bool conne
     InitSimHidHost(rig->hid);
     rig->hid.clock = &rig->virtualClock;
     rig->hid.interfaces.push_back(MakeUnitInterface(*rig->sim, u"\\\\?\\hid#vid_21b8&pid_0001#1"));
-    rig->timelineClock = Clock{rig.get(),          TimelinePause,      TimelinePreciseOn,
-                               TimelinePreciseOff, TimelineStartPause, TimelineFinishPause};
+    rig->timelineClock = Clock{rig.get(), TimelinePause, TimelinePreciseOn, TimelinePreciseOff};
     InitFakeDialog(rig->dialog);
     rig->app.dialog = &rig->dialog.host;
     rig->app.busy.activity = Busy::Idle; // the first look is done

@@ -89,16 +89,16 @@ void PauseAndWatchBar(void* context, std::uint32_t milliseconds) {
     Watch(context).inner->Pause(Watch(context).inner->context, milliseconds);
 }
 
+// A split pause, taken whole when it is finished (virtual time passes only then).
 PauseDeadline WatchedStartPause(void* context, std::uint32_t milliseconds) {
-    BarWatch& watch = Watch(context);
-    watch.startedAt = watch.unit->logCount;
-    return watch.inner->StartPause(watch.inner->context, milliseconds);
+    Watch(context).startedAt = Watch(context).unit->logCount;
+    return milliseconds;
 }
 
-void WatchedFinishPause(void* context, PauseDeadline deadline) {
+void WatchedFinishPause(void* context, PauseDeadline milliseconds) {
     BarWatch& watch = Watch(context);
     NoteBar(watch, watch.startedAt == watch.unit->logCount);
-    watch.inner->FinishPause(watch.inner->context, deadline);
+    watch.inner->Pause(watch.inner->context, static_cast<std::uint32_t>(milliseconds));
 }
 
 void WatchedPreciseOn(void* context) {

@@ -56,9 +56,7 @@ TEST(Win32Clock, EndsOnlyWhatItBegan) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.steps);
-        Win32ClockState state;
-        state.beginPeriod = RecordBegin;
-        state.endPeriod = RecordEnd;
+        Win32ClockState state{RecordBegin, RecordEnd};
         state.setProcessInformation = RecordThrottling;
         const Clock clock = MakeWin32Clock(state);
         calls.clear();
@@ -118,17 +116,17 @@ TEST(Win32Clock, PauseLooksAtTheQueueInSlicesAndKeepsItsLength) {
 TEST(Win32Clock, SplitPauseCountsFromItsStart) {
     Win32ClockState state;
     const Clock clock = MakeWin32Clock(state);
-    LARGE_INTEGER started, middle, end, frequency;
+    LARGE_INTEGER mark, start, end, frequency;
     QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&started);
+    QueryPerformanceCounter(&mark);
     const PauseDeadline deadline = clock.StartPause(clock.context, 10);
     Sleep(30);
-    QueryPerformanceCounter(&middle);
     clock.FinishPause(clock.context, deadline);
+    QueryPerformanceCounter(&start);
     clock.Pause(clock.context, 10);
     QueryPerformanceCounter(&end);
-    EXPECT_GE(1000 * (middle.QuadPart - started.QuadPart), 10 * frequency.QuadPart);
-    EXPECT_GE(1000 * (end.QuadPart - middle.QuadPart), 10 * frequency.QuadPart);
+    EXPECT_GE(1000 * (start.QuadPart - mark.QuadPart), 10 * frequency.QuadPart);
+    EXPECT_GE(1000 * (end.QuadPart - start.QuadPart), 10 * frequency.QuadPart);
 }
 
 using QueryTimerResolution = LONG(NTAPI*)(ULONG*, ULONG*, ULONG*);
