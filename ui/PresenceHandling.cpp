@@ -239,5 +239,5 @@ void HandleNotedDeviceEvents(AppState& app) {
     if (app.busy.activity != Busy::Idle || app.busy.heldEvents.empty()) {
         return;
     }
-    const EventHold hold(app);
+    const EventHold hold(app); // its end handles them
 }

@@ -26,8 +26,6 @@ static_assert(ControlQuit == IDCANCEL, "Escape and the close box must reach \"Be
 
 namespace {
 
-constexpr std::size_t captionBufferSize = 256;
-
 void ReportRegistrationFailure(HWND window) {
     char16_t caption[MessageBufferSize];
     char16_t text[MessageBufferSize];
@@ -77,6 +75,12 @@ bool IsRedControl(HWND control) {
 
 } // namespace
 
+void FormatCaption(char16_t (&caption)[CaptionBufferSize]) {
+    FormatText(caption, CaptionBufferSize, CaptionFormat,
+               {TextArgument(SupportedModelName), NumberArgument(CarriedFirmwareVersion >> 8),
+                NumberArgument(CarriedFirmwareVersion & 0xFFu)});
+}
+
 void InitMainDialog(HWND window) {
     mainDialog = window;
     MarkMainDialog(window);
@@ -84,10 +88,8 @@ void InitMainDialog(HWND window) {
     const HICON icon = LoadIconW(appInstance, MAKEINTRESOURCEW(AppIconId));
     SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
 
-    char16_t caption[captionBufferSize];
-    FormatText(caption, captionBufferSize, CaptionFormat,
-               {TextArgument(SupportedModelName), NumberArgument(CarriedFirmwareVersion >> 8),
-                NumberArgument(CarriedFirmwareVersion & 0xFFu)});
+    char16_t caption[CaptionBufferSize];
+    FormatCaption(caption);
     SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(AsWide(caption)));
 
     SetDlgItemTextW(mainDialog, ControlUnitLabel, L"Programmiereinheit");

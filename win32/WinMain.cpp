@@ -1,9 +1,7 @@
 // HalvernUpdater.exe: one modal dialog, whose message loop is the program's only loop.
-#include "FirmwareVersion.h"
 #include "device/UnitConnection.h"
 #include "ui/ControlIds.h"
 #include "ui/MessageIds.h"
-#include "ui/Product.h"
 #include "ui/TextFormat.h"
 #include "win32/ClockWin32.h"
 #include "win32/DialogHostWin32.h"
@@ -15,8 +13,6 @@
 #include "win32/WritingRun.h"
 
 #include <commctrl.h>
-
-#include <iterator>
 
 namespace {
 
@@ -38,10 +34,8 @@ void ReportMissingLibrary(HINSTANCE instance, const wchar_t* library) {
 // The first copy runs where its window cannot be brought forward (another user's session): this
 // one says so instead of ending without a word.
 void ReportCopyElsewhere(HINSTANCE instance) {
-    char16_t caption[256];
-    FormatText(caption, std::size(caption), CaptionFormat,
-               {TextArgument(SupportedModelName), NumberArgument(CarriedFirmwareVersion >> 8),
-                NumberArgument(CarriedFirmwareVersion & 0xFFu)});
+    char16_t caption[CaptionBufferSize];
+    FormatCaption(caption);
     wchar_t text[MessageBufferSize] = {};
     LoadStringW(instance, MessageRunningInOtherSession, text, MessageBufferSize);
     MessageBoxW(nullptr, text, AsWide(caption), MB_OK | MB_ICONINFORMATION);
